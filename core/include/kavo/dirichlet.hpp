@@ -1,0 +1,46 @@
+#pragma once
+// Dirichlet draws built from gamma deviates, and the Dirichlet log kernel.
+
+#include <cmath>
+
+#include "kavo/gamma.hpp"
+#include "kavo/rng.hpp"
+
+namespace kavo {
+
+inline constexpr int kMaxCells = 4;
+
+// One Dirichlet draw over d cells: the cells' gamma deviates in cell order
+// (all uniforms of one cell before any of the next), each divided by their sum.
+inline void sample_dirichlet(Rng& rng, const GammaShape* shapes, int d, double* p) {
+  double g[kMaxCells];
+  double sum = 0.0;
+  for (int i = 0; i < d; ++i) {
+    g[i] = gamdev(rng, shapes[i]);
+    sum = sum + g[i];
+  }
+  for (int i = 0; i < d; ++i) p[i] = g[i] / sum;
+}
+
+// Two independent rows of a 2x2 table: (A11, A12) then (A21, A22), each row
+// normalised by its own sum, so p[0] + p[1] = 1 and p[2] + p[3] = 1.
+inline void sample_row_blocks(Rng& rng, const GammaShape* shapes, double* p) {
+  sample_dirichlet(rng, shapes, 2, p);
+  sample_dirichlet(rng, shapes + 2, 2, p + 2);
+}
+
+// Sum over the cells, in order, of ln(p_i) * excess_i, where excess_i = a_i - 1.
+inline double log_kernel_excess(const double* excess, const double* p, int d) {
+  double f = 0.0;
+  for (int i = 0; i < d; ++i) f = f + std::log(p[i]) * excess[i];
+  return f;
+}
+
+// The Dirichlet log kernel: sum of (a_i - 1) * ln(p_i) over the d cells.
+inline double log_kernel(const double* a, const double* p, int d) {
+  double excess[kMaxCells];
+  for (int i = 0; i < d; ++i) excess[i] = a[i] - 1.0;
+  return log_kernel_excess(excess, p, d);
+}
+
+}  // namespace kavo

@@ -1,0 +1,62 @@
+#pragma once
+// Gamma deviates of shape a and scale 1.
+//
+// Whole-number shapes below 6 use the direct method: minus the log of the
+// product of a uniforms. Every other shape of at least 1 uses the rejection
+// method with a Cauchy-like envelope, which is valid for any shape above 1.
+// (Applying the direct method to a non-whole shape would silently draw from
+// shape floor(a), so it is kept to whole shapes.)
+
+#include <cmath>
+
+#include "kavo/rng.hpp"
+
+namespace kavo {
+
+// What depends on the shape alone, worked out once per run instead of once
+// per deviate.
+struct GammaShape {
+  double a = 0.0;
+  int direct_uniforms = 0;  // > 0: direct method with that many uniforms
+  double am = 0.0;          // rejection method: a - 1
+  double s = 0.0;           // rejection method: sqrt(2 * am + 1)
+};
+
+// False for a shape below 1 (or NaN): the deviates are not defined there.
+inline bool gamma_shape_valid(double a) { return a >= 1.0; }
+
+inline GammaShape gamma_shape(double a) {
+  GammaShape shape;
+  shape.a = a;
+  if (a < 6.0 && a == std::floor(a)) {
+    shape.direct_uniforms = static_cast<int>(a);
+  } else {
+    shape.am = a - 1.0;
+    shape.s = std::sqrt(2.0 * shape.am + 1.0);
+  }
+  return shape;
+}
+
+// One deviate. The shape must satisfy gamma_shape_valid.
+inline double gamdev(Rng& rng, const GammaShape& shape) {
+  if (shape.direct_uniforms > 0) {
+    double x = 1.0;
+    for (int i = 0; i < shape.direct_uniforms; ++i) x = x * rng_uniform(rng);
+    return -std::log(x);
+  }
+  const double am = shape.am;
+  const double s = shape.s;
+  for (;;) {
+    const double t1 = 2.0 * rng_uniform(rng) - 1.0;
+    const double t2 = 2.0 * rng_uniform(rng) - 1.0;
+    if (t1 * t1 + t2 * t2 > 1.0) continue;
+    const double y = t2 / t1;
+    const double x = s * y + am;
+    if (x <= 0.0) continue;
+    const double e = (1.0 + y * y) * std::exp(am * std::log(x / am) - s * y);
+    if (rng_uniform(rng) > e) continue;
+    return x;
+  }
+}
+
+}  // namespace kavo
