@@ -1,0 +1,91 @@
+// The built programs, run as child processes: exit statuses and the exact
+// evidence that an independent implementation of the same rules prints.
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "test_support.hpp"
+
+using kavo_test::Captured;
+using kavo_test::run_binary;
+
+namespace {
+
+struct Reference {
+  std::string program;
+  std::vector<std::string> args;
+  std::string evidence;
+};
+
+void expect_reference(const Reference& r) {
+  const Captured c = run_binary(r.program, r.args);
+  std::string call = r.program;
+  for (const auto& a : r.args) call += " " + a;
+  EXPECT_EQ(c.status, 0) << call;
+  EXPECT_EQ(c.err, "evidence = " + r.evidence + "\n\n") << call;
+  EXPECT_EQ(c.out, "") << call;
+}
+
+}  // namespace
+
+TEST(CommandLine, IndependenceMatchesTheReferenceStream) {
+  for (const Reference& r : std::vector<Reference>{
+           {"kavoind", {"12", "5", "7", "9"}, "3.741918e-01"},
+           {"kavoind", {"20", "8", "6", "30"}, "1.000000e-04"},
+           {"kavoind", {"2.5", "3", "4.5", "7"}, "9.979286e-01"},
+           {"kavoind", {"40", "12", "9", "33", kavo_test::temp_path("ind.txt"), "50000", "0.01"},
+            "0.000000e+00"}}) {
+    expect_reference(r);
+  }
+  const std::string file = kavo_test::temp_path("out.txt");
+  expect_reference({"kavoind", {"3", "5", "3", "5", file, "20000"}, "1.000000e+00"});
+  EXPECT_EQ(kavo_test::read_file(file), "1.000000e+00\n");
+}
+
+TEST(CommandLine, SymmetryAndHomogeneityMatchTheReferenceStream) {
+  for (const Reference& r : std::vector<Reference>{
+           {"kavomcn", {"12", "5", "7", "9"}, "9.306918e-01"},
+           {"kavomcn", {"20", "8", "6", "30"}, "9.504659e-01"},
+           {"kavomcn", {"3.5", "9", "2.5", "4"}, "1.239700e-01"},
+           {"kavohomo", {"12", "5", "7", "9"}, "2.129115e-01"},
+           {"kavohomo", {"20", "8", "6", "30"}, "5.659310e-06"},
+           {"kavohomo", {"1.5", "4", "2.2", "3"}, "7.254759e-01"}}) {
+    expect_reference(r);
+  }
+}
+
+TEST(CommandLine, HardyWeinbergAndProportionMatchTheReferenceStream) {
+  for (const Reference& r : std::vector<Reference>{
+           {"kavohw", {"12", "10", "4"}, "8.622669e-01"},
+           {"kavohw", {"3", "2", "1.5"}, "7.910139e-01"},
+           {"kavohw", {"25", "50", "30"}, "9.315372e-01"},
+           {"kavoprop", {"3", "5", "0.4"}, "7.072672e-01"},
+           {"kavoprop", {"30", "70", "0.25"}, "2.990630e-01"},
+           {"kavoprop", {"1.7", "2.3", "0.6"}, "3.506699e-01"}}) {
+    expect_reference(r);
+  }
+}
+
+TEST(CommandLine, ExitStatusesReportFailureToScripts) {
+  EXPECT_EQ(run_binary("kavoind", {"12", "5", "7"}).status, 1);
+  EXPECT_EQ(run_binary("kavomcn", {"12", "5", "7", "1"}).status, 1);
+  EXPECT_EQ(run_binary("kavohomo", {"12", "5", "7", "9,5"}).status, 1);
+  EXPECT_EQ(run_binary("kavohw", {"3", "2", "1.5", "/dev/full", "100"}).status, 1);
+  const Captured help = run_binary("kavoprop", {"--help"});
+  EXPECT_EQ(help.status, 0);
+  EXPECT_NE(help.out.find("<A1> <A2> <p0> [outputfile [maxMC [precision]]]"), std::string::npos);
+  const Captured version = run_binary("kavohw", {"--version"});
+  EXPECT_EQ(version.status, 0);
+  EXPECT_EQ(version.out, std::string("kavohw ") + KAVO_TEST_VERSION + "\n");
+}
+
+TEST(CommandLine, SameArgumentsGiveTheSameEvidence) {
+  const std::vector<std::string> args = {"7.5", "3", "4", "11", kavo_test::temp_path("det"), "30000"};
+  const Captured first = run_binary("kavomcn", args);
+  const Captured second = run_binary("kavomcn", args);
+  EXPECT_EQ(first.status, 0);
+  EXPECT_EQ(first.err, second.err);
+  EXPECT_EQ(first.err.rfind("evidence = ", 0), 0u);
+}

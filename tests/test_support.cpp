@@ -1,0 +1,108 @@
+#include "test_support.hpp"
+
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <cstdio>
+#include <cstdlib>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+
+#include "kavo/driver.hpp"
+
+extern char** environ;
+
+namespace kavo_test {
+
+int steps_between(kavo::Rng from, kavo::Rng to, int limit) {
+  for (int steps = 0; steps <= limit; ++steps) {
+    if (from.state == to.state) return steps;
+    kavo::rng_next(from);
+  }
+  return -1;
+}
+
+namespace {
+
+std::string slurp(std::FILE* f) {
+  std::string text;
+  std::rewind(f);
+  char buf[4096];
+  std::size_t got;
+  while ((got = std::fread(buf, 1, sizeof buf, f)) > 0) text.append(buf, got);
+  std::fclose(f);
+  return text;
+}
+
+std::vector<char*> make_argv(const std::string& argv0, const std::vector<std::string>& args,
+                             std::vector<std::string>& storage) {
+  storage.clear();
+  storage.push_back(argv0);
+  storage.insert(storage.end(), args.begin(), args.end());
+  std::vector<char*> argv;
+  for (auto& s : storage) argv.push_back(s.data());
+  argv.push_back(nullptr);
+  return argv;
+}
+
+}  // namespace
+
+Captured run_in_process(const kavo::HypothesisSpec& spec, const std::string& argv0,
+                        const std::vector<std::string>& args) {
+  std::vector<std::string> storage;
+  std::vector<char*> argv = make_argv(argv0, args, storage);
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  if (out == nullptr || err == nullptr) throw std::runtime_error("tmpfile failed");
+  Captured c;
+  c.status = kavo::run_program(static_cast<int>(argv.size()) - 1, argv.data(), spec, {out, err});
+  c.out = slurp(out);
+  c.err = slurp(err);
+  return c;
+}
+
+Captured run_binary(const std::string& program, const std::vector<std::string>& args) {
+  const std::string path = std::string(KAVO_BIN_DIR) + "/" + program;
+  std::vector<std::string> storage;
+  std::vector<char*> argv = make_argv(path, args, storage);
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  if (out == nullptr || err == nullptr) throw std::runtime_error("tmpfile failed");
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_adddup2(&actions, fileno(out), 1);
+  posix_spawn_file_actions_adddup2(&actions, fileno(err), 2);
+  pid_t pid;
+  if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+    throw std::runtime_error("cannot start " + path);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  Captured c;
+  c.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
+  c.out = slurp(out);
+  c.err = slurp(err);
+  return c;
+}
+
+std::string read_file(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+std::string temp_path(const std::string& name) {
+  static std::string dir = [] {
+    char tmpl[] = "/tmp/kavo-test-XXXXXX";
+    const char* made = mkdtemp(tmpl);
+    if (made == nullptr) throw std::runtime_error("mkdtemp failed");
+    return std::string(made);
+  }();
+  return dir + "/" + name;
+}
+
+}  // namespace kavo_test

@@ -1,0 +1,36 @@
+#pragma once
+// Helpers shared by the tests: counting generator steps, and running a
+// program (in-process or as a child process) with its output captured.
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "kavo/hypothesis_spec.hpp"
+#include "kavo/rng.hpp"
+
+namespace kavo_test {
+
+// How many rng_next steps lead from `from` to `to` (at most `limit`; -1 if more).
+int steps_between(kavo::Rng from, kavo::Rng to, int limit = 100000);
+
+struct Captured {
+  int status = -1;
+  std::string out;
+  std::string err;
+};
+
+// Runs the shared driver in this process; args excludes the program name,
+// which is passed as argv[0].
+Captured run_in_process(const kavo::HypothesisSpec& spec, const std::string& argv0,
+                        const std::vector<std::string>& args);
+
+// Runs a built program as a child process; program is its name (kavoind, ...).
+Captured run_binary(const std::string& program, const std::vector<std::string>& args);
+
+std::string read_file(const std::string& path);
+
+// A fresh path in a private temporary folder.
+std::string temp_path(const std::string& name);
+
+}  // namespace kavo_test
