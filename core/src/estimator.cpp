@@ -4,6 +4,7 @@
 
 #include "kavo/dirichlet.hpp"
 #include "kavo/gamma.hpp"
+#include "kavo/uniform_stream.hpp"
 
 namespace kavo {
 
@@ -59,13 +60,14 @@ TangentResult run_draws(const double* a, double f_star, const TangentSettings& s
   }
 
   TangentStats st;
+  UniformStream uniforms(rng);
   double p[D];
   while (st.keep_going) {
     st.n = st.n + 1;
     if constexpr (Layout == SamplerLayout::row_blocks) {
-      sample_row_blocks(rng, shapes, p);
+      sample_row_blocks(uniforms, shapes, p);
     } else {
-      sample_dirichlet(rng, shapes, D, p);
+      sample_dirichlet(uniforms, shapes, D, p);
     }
     const double f = log_kernel_excess(excess, p, D);
     const double w = 1.0;

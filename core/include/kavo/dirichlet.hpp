@@ -12,7 +12,8 @@ inline constexpr int kMaxCells = 4;
 
 // One Dirichlet draw over d cells: the cells' gamma deviates in cell order
 // (all uniforms of one cell before any of the next), each divided by their sum.
-inline void sample_dirichlet(Rng& rng, const GammaShape* shapes, int d, double* p) {
+template <class UniformSource>
+void sample_dirichlet(UniformSource& rng, const GammaShape* shapes, int d, double* p) {
   double g[kMaxCells];
   double sum = 0.0;
   for (int i = 0; i < d; ++i) {
@@ -24,7 +25,8 @@ inline void sample_dirichlet(Rng& rng, const GammaShape* shapes, int d, double* 
 
 // Two independent rows of a 2x2 table: (A11, A12) then (A21, A22), each row
 // normalised by its own sum, so p[0] + p[1] = 1 and p[2] + p[3] = 1.
-inline void sample_row_blocks(Rng& rng, const GammaShape* shapes, double* p) {
+template <class UniformSource>
+void sample_row_blocks(UniformSource& rng, const GammaShape* shapes, double* p) {
   sample_dirichlet(rng, shapes, 2, p);
   sample_dirichlet(rng, shapes + 2, 2, p + 2);
 }

@@ -37,8 +37,10 @@ inline GammaShape gamma_shape(double a) {
   return shape;
 }
 
-// One deviate. The shape must satisfy gamma_shape_valid.
-inline double gamdev(Rng& rng, const GammaShape& shape) {
+// One deviate. The shape must satisfy gamma_shape_valid. The source is an Rng
+// or anything else with an rng_uniform overload giving the same sequence.
+template <class UniformSource>
+double gamdev(UniformSource& rng, const GammaShape& shape) {
   if (shape.direct_uniforms > 0) {
     double x = 1.0;
     for (int i = 0; i < shape.direct_uniforms; ++i) x = x * rng_uniform(rng);

@@ -1,0 +1,108 @@
+// Cost per draw of the estimator, tuned core against a literal reading of the
+// same rules, for every program on inputs that exercise each gamma method:
+// whole shapes below 6 (direct), shapes of 6 and more (rejection), non-whole
+// shapes below 6 (rejection) and a mix. Each iteration is one whole run of a
+// fixed number of draws (precision 0 never stops early).
+
+#include <benchmark/benchmark.h>
+
+#include <string>
+#include <vector>
+
+#include "kavo/estimator.hpp"
+#include "kavo/evidence.hpp"
+#include "kavohomo/kavohomo_spec.hpp"
+#include "kavohw/kavohw_spec.hpp"
+#include "kavoind/kavoind_spec.hpp"
+#include "kavomcn/kavomcn_spec.hpp"
+#include "kavoprop/kavoprop_spec.hpp"
+#include "literal/literal_reading.hpp"
+
+namespace {
+
+constexpr std::int64_t kDraws = 100000;
+
+struct BenchInput {
+  const kavo::HypothesisSpec* spec;
+  const char* kind;
+  std::vector<double> values;
+};
+
+std::string label(const BenchInput& in) {
+  std::string s = std::string(in.spec->program_name) + "/" + in.kind + "/";
+  for (std::size_t i = 0; i < in.values.size(); ++i) {
+    if (i) s += "_";
+    std::string v = std::to_string(in.values[i]);
+    v.erase(v.find_last_not_of('0') + 1);
+    if (v.back() == '.') v.pop_back();
+    s += v;
+  }
+  return s;
+}
+
+void report(benchmark::State& state, std::int64_t draws) {
+  state.counters["draws_per_s"] =
+      benchmark::Counter(static_cast<double>(draws), benchmark::Counter::kIsIterationInvariantRate);
+  // Seconds per draw, printed with an SI prefix ("257n" is 257 ns).
+  state.counters["time_per_draw"] = benchmark::Counter(
+      static_cast<double>(draws),
+      benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+
+void tuned(benchmark::State& state, const BenchInput& in) {
+  const double f_star = kavo::hypothesis_f_star(*in.spec, in.values.data());
+  kavo::TangentSettings settings;
+  settings.max_draws = kDraws;
+  settings.precision = 0.0;
+  std::int64_t draws = 0;
+  for (auto _ : state) {
+    kavo::Rng rng{kavo::kDefaultSeed};
+    const kavo::TangentResult r = kavo::estimate_tangent_mass(
+        in.values.data(), in.spec->dimension, in.spec->layout, f_star, settings, rng);
+    benchmark::DoNotOptimize(r.estimate);
+    draws = r.draws;
+  }
+  report(state, draws);
+}
+
+void literal(benchmark::State& state, const BenchInput& in) {
+  const double f_star = kavo::hypothesis_f_star(*in.spec, in.values.data());
+  std::int64_t draws = 0;
+  for (auto _ : state) {
+    const kavo_literal::LiteralResult r =
+        kavo_literal::literal_tangent_mass(*in.spec, in.values.data(), f_star, kDraws, 0.0);
+    benchmark::DoNotOptimize(r.estimate);
+    draws = r.draws;
+  }
+  report(state, draws);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  static const std::vector<BenchInput> inputs = {
+      {&kavoind_spec(), "mix", {12, 5, 7, 9}},
+      {&kavoind_spec(), "direct", {2, 3, 4, 5}},
+      {&kavoind_spec(), "rejection", {20, 8, 6, 30}},
+      {&kavoind_spec(), "nonwhole", {2.5, 3, 4.5, 5.5}},
+      {&kavomcn_spec(), "mix", {12, 5, 7, 9}},
+      {&kavohomo_spec(), "mix", {12, 5, 7, 9}},
+      {&kavohomo_spec(), "nonwhole", {1.5, 4, 2.2, 3}},
+      {&kavohw_spec(), "direct", {3, 4, 5}},
+      {&kavohw_spec(), "rejection", {25, 50, 30}},
+      {&kavohw_spec(), "nonwhole", {3, 2, 1.5}},
+      {&kavoprop_spec(), "rejection", {30, 70, 0.25}},
+      {&kavoprop_spec(), "nonwhole", {1.7, 2.3, 0.6}},
+  };
+  for (const BenchInput& in : inputs) {
+    benchmark::RegisterBenchmark(("literal/" + label(in)).c_str(), literal, in)
+        ->Unit(benchmark::kMillisecond);
+    benchmark::RegisterBenchmark(("tuned/" + label(in)).c_str(), tuned, in)
+        ->Unit(benchmark::kMillisecond);
+  }
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  return 0;
+}

@@ -1,0 +1,85 @@
+// The tuned draw loop against a literal reading of the same rules: the same
+// estimate and the same number of draws on every argument set, and the
+// shortcut for uniforms equal to the extended-precision definition everywhere.
+
+#include <gtest/gtest.h>
+
+#include <thread>
+#include <vector>
+
+#include "kavo/evidence.hpp"
+#include "kavo/rng.hpp"
+#include "kavo/uniform_stream.hpp"
+#include "kavohomo/kavohomo_spec.hpp"
+#include "kavohw/kavohw_spec.hpp"
+#include "kavoind/kavoind_spec.hpp"
+#include "kavomcn/kavomcn_spec.hpp"
+#include "kavoprop/kavoprop_spec.hpp"
+#include "literal/literal_reading.hpp"
+
+TEST(TunedLoop, UniformShortcutEqualsExtendedPrecisionForEveryState) {
+  // All 2^31 - 2 states, split over two threads.
+  auto check = [](std::int32_t from, std::int32_t to, long* mismatches) {
+    for (std::int32_t s = from; s < to; ++s) {
+      if (kavo::rng_uniform_from_state(s) != kavo::rng_uniform_extended(s)) ++*mismatches;
+    }
+  };
+  long low = 0, high = 0;
+  const std::int32_t middle = 1 << 30;
+  std::thread other(check, 1, middle, &low);
+  check(middle, kavo::kRngModulus, &high);
+  other.join();
+  EXPECT_EQ(low + high, 0);
+}
+
+TEST(TunedLoop, UniformStreamRepeatsTheGeneratorAndHandsBackItsState) {
+  for (int count : {0, 1, 63, 64, 65, 1000}) {
+    kavo::Rng plain{11}, buffered{11};
+    {
+      kavo::UniformStream stream(buffered);
+      for (int i = 0; i < count; ++i) {
+        ASSERT_EQ(stream.next(), kavo::rng_uniform(plain)) << "uniform " << i;
+      }
+    }
+    EXPECT_EQ(buffered.state, plain.state) << count << " uniforms";
+  }
+}
+
+TEST(TunedLoop, SameEvidenceAndDrawsAsALiteralReading) {
+  struct Case {
+    const kavo::HypothesisSpec* spec;
+    std::vector<double> values;
+  };
+  const std::vector<Case> cases = {
+      {&kavoind_spec(), {12, 5, 7, 9}},      {&kavoind_spec(), {2, 3, 4, 5}},
+      {&kavoind_spec(), {2.5, 3, 4.5, 7}},   {&kavoind_spec(), {20, 8, 6, 30}},
+      {&kavoind_spec(), {1.0001, 6, 1.5, 2}}, {&kavomcn_spec(), {12, 5, 7, 9}},
+      {&kavomcn_spec(), {3.5, 9, 2.5, 4}},   {&kavomcn_spec(), {120, 33, 41, 98}},
+      {&kavohomo_spec(), {12, 5, 7, 9}},     {&kavohomo_spec(), {1.5, 4, 2.2, 3}},
+      {&kavohomo_spec(), {2, 2, 2, 3}},      {&kavohw_spec(), {12, 10, 4}},
+      {&kavohw_spec(), {3, 2, 1.5}},         {&kavohw_spec(), {25, 50, 30}},
+      {&kavohw_spec(), {1500.5, 310, 5.25}}, {&kavoprop_spec(), {3, 5, 0.4}},
+      {&kavoprop_spec(), {1.7, 2.3, 0.6}},   {&kavoprop_spec(), {30, 70, 0.25}},
+      {&kavoprop_spec(), {5, 5, 0.999}},
+  };
+  const struct {
+    std::int64_t max_draws;
+    double precision;
+  } settings[] = {{0, 0.001}, {10001, 0.0}, {40000, 0.01}, {60000, 0.004}};
+  for (const Case& c : cases) {
+    for (const auto& setting : settings) {
+      kavo::TangentSettings tuned_settings;
+      tuned_settings.max_draws = setting.max_draws;
+      tuned_settings.precision = setting.precision;
+      const kavo::EvidenceResult tuned =
+          kavo::compute_evidence(*c.spec, c.values.data(), tuned_settings);
+      const kavo_literal::LiteralResult literal = kavo_literal::literal_tangent_mass(
+          *c.spec, c.values.data(), tuned.f_star, setting.max_draws, setting.precision);
+      ASSERT_EQ(tuned.status, kavo::EvidenceStatus::ok);
+      EXPECT_EQ(tuned.evidence, 1.0 - literal.estimate)
+          << c.spec->program_name << " " << c.values[0] << " max " << setting.max_draws;
+      EXPECT_EQ(tuned.draws, literal.draws)
+          << c.spec->program_name << " " << c.values[0] << " max " << setting.max_draws;
+    }
+  }
+}
