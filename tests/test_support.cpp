@@ -1,5 +1,6 @@
 #include "test_support.hpp"
 
+#include <fcntl.h>
 #include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -63,7 +64,8 @@ Captured run_in_process(const kavo::HypothesisSpec& spec, const std::string& arg
   return c;
 }
 
-Captured run_binary(const std::string& program, const std::vector<std::string>& args) {
+Captured run_binary(const std::string& program, const std::vector<std::string>& args,
+                    const std::string& stdin_path) {
   const std::string path = std::string(KAVO_BIN_DIR) + "/" + program;
   std::vector<std::string> storage;
   std::vector<char*> argv = make_argv(path, args, storage);
@@ -74,6 +76,8 @@ Captured run_binary(const std::string& program, const std::vector<std::string>& 
   posix_spawn_file_actions_init(&actions);
   posix_spawn_file_actions_adddup2(&actions, fileno(out), 1);
   posix_spawn_file_actions_adddup2(&actions, fileno(err), 2);
+  posix_spawn_file_actions_addopen(&actions, 0, stdin_path.empty() ? "/dev/null" : stdin_path.c_str(),
+                                   O_RDONLY, 0);
   pid_t pid;
   if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
     throw std::runtime_error("cannot start " + path);
@@ -93,6 +97,11 @@ std::string read_file(const std::string& path) {
   std::ostringstream text;
   text << in.rdbuf();
   return text.str();
+}
+
+void write_file(const std::string& path, const std::string& text) {
+  std::ofstream out(path, std::ios::binary);
+  out << text;
 }
 
 std::string temp_path(const std::string& name) {

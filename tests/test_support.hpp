@@ -26,7 +26,12 @@ Captured run_in_process(const kavo::HypothesisSpec& spec, const std::string& arg
                         const std::vector<std::string>& args);
 
 // Runs a built program as a child process; program is its name (kavoind, ...).
-Captured run_binary(const std::string& program, const std::vector<std::string>& args);
+// Standard input comes from stdin_path (empty: /dev/null).
+Captured run_binary(const std::string& program, const std::vector<std::string>& args,
+                    const std::string& stdin_path = "");
+
+// Writes text to a file.
+void write_file(const std::string& path, const std::string& text);
 
 std::string read_file(const std::string& path);
 

@@ -3,6 +3,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "kavo/batch.hpp"
 #include "kavo/evidence.hpp"
 #include "kavo/number_parse.hpp"
 
@@ -51,6 +52,7 @@ int run_program(int argc, char** argv, const HypothesisSpec& spec, ProgramStream
     const char* first = argv[1];
     if (std::strcmp(first, "-h") == 0 || std::strcmp(first, "--help") == 0) {
       print_usage(io.out, program, spec);
+      print_batch_usage(io.out, program);
       return kExitOk;
     }
     if (std::strcmp(first, "--version") == 0) {
@@ -58,6 +60,7 @@ int run_program(int argc, char** argv, const HypothesisSpec& spec, ProgramStream
       return kExitOk;
     }
   }
+  if (is_batch_invocation(argc, argv)) return run_batch(argc, argv, spec, io);
   if (argc < n + 1 || argc > n + 4) {
     print_usage(io.err, program, spec);
     return kExitFailure;

@@ -1,0 +1,210 @@
+// Batch mode: every row's evidence is the positional program's, whatever the
+// input's shape and the number of threads; nothing is lost on bad rows.
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "kavo/batch_line.hpp"
+#include "kavo/evidence.hpp"
+#include "kavohomo/kavohomo_spec.hpp"
+#include "kavohw/kavohw_spec.hpp"
+#include "kavoind/kavoind_spec.hpp"
+#include "kavomcn/kavomcn_spec.hpp"
+#include "kavoprop/kavoprop_spec.hpp"
+#include "test_support.hpp"
+
+using kavo_test::Captured;
+using kavo_test::run_in_process;
+
+namespace {
+
+const std::vector<std::string> kFast = {"--maxMC", "20000", "--precision", "0.01"};
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> cells_of(const std::string& line) {
+  std::vector<std::string> cells;
+  std::istringstream in(line);
+  for (std::string cell; std::getline(in, cell, '\t');) cells.push_back(cell);
+  return cells;
+}
+
+// What the positional program prints for these values and fast settings.
+std::string single_run(const kavo::HypothesisSpec& spec, const std::vector<std::string>& values) {
+  std::vector<std::string> args = values;
+  args.insert(args.end(), {kavo_test::temp_path("single.out"), "20000", "0.01"});
+  const Captured c = run_in_process(spec, spec.program_name, args);
+  EXPECT_EQ(c.status, 0);
+  return c.err.substr(std::string("evidence = ").size(), 12);
+}
+
+Captured batch(const kavo::HypothesisSpec& spec, const std::string& input,
+               std::vector<std::string> extra = {}) {
+  const std::string file = kavo_test::temp_path("batch.in");
+  kavo_test::write_file(file, input);
+  std::vector<std::string> args = {"--batch", file, "--no-progress"};
+  args.insert(args.end(), kFast.begin(), kFast.end());
+  args.insert(args.end(), extra.begin(), extra.end());
+  return run_in_process(spec, spec.program_name, args);
+}
+
+}  // namespace
+
+TEST(Batch, LabelledPanelWithHeaderCommentsCrlfAndABadRow) {
+  const std::string input =
+      "marker,aa,ab,bb\r\n"
+      "# panel 7\r\n"
+      "\r\n"
+      "rs1\t11\t9\t3\r\n"
+      "rs2, 24, 49, 29\r\n"
+      "rs3 2 x 4\r\n"
+      "  rs4   1   2   1\r\n"
+      "rs5 1 2\r\n"
+      "rs6,2,1,5\r\n";
+  const Captured c = batch(kavohw_spec(), input, {"--prior", "1", "--threads", "2"});
+  EXPECT_EQ(c.status, 1);
+  const auto out = lines_of(c.out);
+  ASSERT_EQ(out.size(), 7u);
+  EXPECT_EQ(out[0], "label\tAaa\tAab\tAbb\tevidence\tdraws\thalf_width");
+  EXPECT_EQ(cells_of(out[1])[0], "rs1");
+  EXPECT_EQ(cells_of(out[1])[4], single_run(kavohw_spec(), {"12", "10", "4"}));
+  EXPECT_EQ(cells_of(out[2])[4], single_run(kavohw_spec(), {"25", "50", "30"}));
+  EXPECT_EQ(out[3], "rs3\tNA\tNA\tNA\tNA\tNA\tNA");
+  EXPECT_EQ(cells_of(out[4])[4], single_run(kavohw_spec(), {"2", "3", "2"}));
+  EXPECT_EQ(out[5], "rs5\tNA\tNA\tNA\tNA\tNA\tNA");
+  EXPECT_EQ(cells_of(out[6])[4], single_run(kavohw_spec(), {"3", "2", "6"}));
+  EXPECT_EQ(c.err,
+            "kavohw ERROR : line 6: invalid number for Aab: 'x'\n"
+            "kavohw ERROR : line 8: expected 3 numbers after the label, found 2\n");
+  // The values shown are those used, after the prior.
+  EXPECT_EQ(cells_of(out[1])[1], "12");
+}
+
+TEST(Batch, EveryProgramMatchesItsPositionalRunWithAnyThreadCount) {
+  const struct {
+    const kavo::HypothesisSpec* spec;
+    std::vector<std::vector<std::string>> rows;
+  } programs[] = {
+      {&kavoind_spec(), {{"12", "5", "7", "9"}, {"2.5", "3", "4.5", "7"}, {"3", "5", "3", "5"}}},
+      {&kavomcn_spec(), {{"12", "5", "7", "9"}, {"3.5", "9", "2.5", "4"}}},
+      {&kavohomo_spec(), {{"12", "5", "7", "9"}, {"1.5", "4", "2.2", "3"}}},
+      {&kavohw_spec(), {{"12", "10", "4"}, {"3", "2", "1.5"}}},
+      {&kavoprop_spec(), {{"3", "5", "0.4"}, {"1.7", "2.3", "0.6"}, {"11", "11", "0.5"}}},
+  };
+  for (const auto& p : programs) {
+    std::string input;
+    for (const auto& row : p.rows) {
+      for (const auto& v : row) input += v + " ";
+      input += "\n";
+    }
+    const Captured serial = batch(*p.spec, input, {"--threads", "1"});
+    const Captured parallel = batch(*p.spec, input, {"--threads", "3"});
+    EXPECT_EQ(serial.status, 0) << p.spec->program_name;
+    EXPECT_EQ(serial.out, parallel.out) << p.spec->program_name;
+    const auto out = lines_of(serial.out);
+    ASSERT_EQ(out.size(), p.rows.size() + 1);
+    for (std::size_t i = 0; i < p.rows.size(); ++i) {
+      const auto cells = cells_of(out[i + 1]);
+      EXPECT_EQ(cells[p.spec->value_count], single_run(*p.spec, p.rows[i]))
+          << p.spec->program_name << " row " << i;
+    }
+  }
+}
+
+TEST(Batch, PriorGoesToTheDirichletParametersOnly) {
+  const Captured c = batch(kavoprop_spec(), "2 4 0.4\n", {"--prior", "1"});
+  EXPECT_EQ(c.status, 0);
+  const auto cells = cells_of(lines_of(c.out)[1]);
+  EXPECT_EQ(cells[0], "3");
+  EXPECT_EQ(cells[1], "5");
+  EXPECT_EQ(cells[2], "0.4");
+  EXPECT_EQ(cells[3], single_run(kavoprop_spec(), {"3", "5", "0.4"}));
+  // Without the prior the raw counts 1 are refused, each with its own row.
+  const Captured refused = batch(kavoind_spec(), "1 2 3 4\n5 6 7 8\n");
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(lines_of(refused.out)[1], "1\t2\t3\t4\tNA\tNA\tNA");
+  EXPECT_NE(lines_of(refused.out)[2].find("e-0"), std::string::npos);
+  EXPECT_NE(refused.err.find("line 1: Dirichlet parameters must be greater than 1"),
+            std::string::npos);
+}
+
+TEST(Batch, EmptyInputGivesTheHeaderAlone) {
+  for (const std::string input : {"", "# nothing\n\n", "marker aa ab bb\n"}) {
+    const Captured c = batch(kavohw_spec(), input);
+    EXPECT_EQ(c.status, 0);
+    EXPECT_EQ(c.out, "Aaa\tAab\tAbb\tevidence\tdraws\thalf_width\n");
+  }
+}
+
+TEST(Batch, SeedOptionChangesTheStreamAndElevenIsTheDefault) {
+  const std::string input = "12 5 7 9\n";
+  const Captured plain = batch(kavoind_spec(), input);
+  EXPECT_EQ(plain.out, batch(kavoind_spec(), input, {"--seed", "11"}).out);
+  EXPECT_NE(plain.out, batch(kavoind_spec(), input, {"--seed=12345"}).out);
+}
+
+TEST(Batch, LabelInAnUnlabelledInputIsAFailedRowNotADroppedLabel) {
+  const Captured c = batch(kavohw_spec(), "3 2 1.5\nrs9 3 2 1.5\n");
+  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(lines_of(c.out)[2], "3\t2\t1.5\tNA\tNA\tNA");
+  EXPECT_NE(c.err.find("line 2: a label ('rs9'), but the first table has none"), std::string::npos);
+}
+
+TEST(Batch, BadOptionsAndMissingFilesAreClearErrors) {
+  const struct {
+    std::vector<std::string> args;
+    std::string message;
+  } cases[] = {
+      {{"--batch", "--seed", "0"}, "invalid number for seed: '0' (a whole number from 1 to 2147483646)"},
+      {{"--batch", "--threads", "0"}, "invalid number for threads: '0'"},
+      {{"--batch", "--maxMC", "1e6"}, "invalid number for maxMC: '1e6'"},
+      {{"--batch", "--precision"}, "option --precision needs a value"},
+      {{"--batch", "--fast"}, "unknown option '--fast'"},
+      {{"--threads", "2"}, "options need --batch"},
+      {{"--batch", "a.txt", "b.txt"}, "more than one input file"},
+      {{"--batch", "/nonexistent/panel.txt"}, "cannot read '/nonexistent/panel.txt': No such file"},
+  };
+  for (const auto& c : cases) {
+    const Captured r = run_in_process(kavohw_spec(), "kavohw", c.args);
+    EXPECT_EQ(r.status, 1) << c.message;
+    EXPECT_EQ(r.out, "") << c.message;
+    EXPECT_NE(r.err.find("kavohw ERROR : " + c.message), std::string::npos) << r.err;
+  }
+}
+
+TEST(Batch, ReadsStandardInput) {
+  const std::string file = kavo_test::temp_path("stdin.txt");
+  kavo_test::write_file(file, "rs1 12 10 4\n");
+  for (const auto& args : {std::vector<std::string>{"--batch", "--maxMC", "20000", "--precision", "0.01"},
+                           {"--batch", "-", "--maxMC=20000", "--precision=0.01"}}) {
+    const Captured c = kavo_test::run_binary("kavohw", args, file);
+    EXPECT_EQ(c.status, 0);
+    EXPECT_EQ(c.err, "");
+    const auto out = lines_of(c.out);
+    ASSERT_EQ(out.size(), 2u);
+    EXPECT_EQ(cells_of(out[1])[4], single_run(kavohw_spec(), {"12", "10", "4"}));
+  }
+}
+
+TEST(BatchLine, SplitsLabelsAndCountsFields) {
+  kavo::BatchLine line = kavo::parse_batch_line("  # x", kavohw_spec());
+  EXPECT_EQ(line.kind, kavo::LineKind::skip);
+  line = kavo::parse_batch_line(" \t,\r", kavohw_spec());
+  EXPECT_EQ(line.kind, kavo::LineKind::skip);
+  line = kavo::parse_batch_line("m1,,2,\t3 4\r", kavohw_spec());
+  EXPECT_TRUE(line.values_read);
+  EXPECT_EQ(line.label, "m1");
+  EXPECT_EQ(line.values[2], 4.0);
+  line = kavo::parse_batch_line("1 2 3 4 5 6 7 8", kavohw_spec());
+  EXPECT_EQ(line.error, "expected 3 numbers, found 8");
+  line = kavo::parse_batch_line("aa ab bb", kavohw_spec());
+  EXPECT_TRUE(line.all_fields_non_numeric);
+}
