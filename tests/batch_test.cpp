@@ -207,4 +207,16 @@ TEST(BatchLine, SplitsLabelsAndCountsFields) {
   EXPECT_EQ(line.error, "expected 3 numbers, found 8");
   line = kavo::parse_batch_line("aa ab bb", kavohw_spec());
   EXPECT_TRUE(line.all_fields_non_numeric);
+  // A number far along the line still makes it a table, not a header (found by fuzzing).
+  line = kavo::parse_batch_line("a b c d e f g 9", kavohw_spec());
+  EXPECT_FALSE(line.all_fields_non_numeric);
+  EXPECT_EQ(line.error, "expected 3 numbers after the label, found 7");
+}
+
+TEST(Batch, AMalformedFirstLineIsARowNotAHeader) {
+  const Captured c = batch(kavohw_spec(), "a b c d e f g 9\n3 2 1.5\n");
+  EXPECT_EQ(c.status, 1);
+  const auto out = lines_of(c.out);
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(out[1], "a	NA	NA	NA	NA	NA	NA");
 }

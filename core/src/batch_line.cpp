@@ -16,26 +16,27 @@ BatchLine parse_batch_line(std::string_view line, const HypothesisSpec& spec) {
   while (!line.empty() && (line.back() == '\r' || line.back() == '\n')) line.remove_suffix(1);
 
   // Fields, at most N + 2 kept: enough to tell a label and to count extras.
+  // Every field counts toward telling a header, kept or not.
   std::string_view fields[kMaxValues + 2];
   int count = 0;
   int total = 0;
+  bool any_number = false;
+  double scratch = 0.0;
   std::size_t pos = 0;
   while (true) {
     while (pos < line.size() && is_separator(line[pos])) ++pos;
     if (pos >= line.size()) break;
     const std::size_t start = pos;
     while (pos < line.size() && !is_separator(line[pos])) ++pos;
-    if (count < kMaxValues + 2) fields[count++] = line.substr(start, pos - start);
+    const std::string_view field = line.substr(start, pos - start);
+    if (count < kMaxValues + 2) fields[count++] = field;
+    if (!any_number) any_number = parse_decimal(field, scratch);
     ++total;
   }
   if (total == 0 || fields[0].front() == '#') return out;
 
   out.kind = LineKind::table;
-  double scratch = 0.0;
-  out.all_fields_non_numeric = true;
-  for (int i = 0; i < count; ++i) {
-    if (parse_decimal(fields[i], scratch)) out.all_fields_non_numeric = false;
-  }
+  out.all_fields_non_numeric = !any_number;
 
   int first = 0;
   if (!parse_decimal(fields[0], scratch)) {
