@@ -19,7 +19,7 @@ struct StreamRun {
   kavo::Rng rng_after;
 };
 
-// A fixed-length run (precision 0 never stops early) of the spec's own
+// A fixed-length run (precision 0 never stops early) of the program's own
 // sampler at its own threshold; returns where the generator ended.
 StreamRun fixed_run(const kavo::HypothesisSpec& spec, const double* values, std::int64_t draws) {
   kavo::TangentSettings settings;

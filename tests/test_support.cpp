@@ -48,20 +48,32 @@ std::vector<char*> make_argv(const std::string& argv0, const std::vector<std::st
   return argv;
 }
 
+// Two temporary files that receive a run's standard output and error.
+struct CaptureFiles {
+  std::FILE* out = std::tmpfile();
+  std::FILE* err = std::tmpfile();
+  CaptureFiles() {
+    if (out == nullptr || err == nullptr) throw std::runtime_error("tmpfile failed");
+  }
+  // Reads both back (and closes them) into a result with the given status.
+  Captured collect(int status) {
+    Captured c;
+    c.status = status;
+    c.out = slurp(out);
+    c.err = slurp(err);
+    return c;
+  }
+};
+
 }  // namespace
 
 Captured run_in_process(const kavo::HypothesisSpec& spec, const std::string& argv0,
                         const std::vector<std::string>& args) {
   std::vector<std::string> storage;
   std::vector<char*> argv = make_argv(argv0, args, storage);
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  if (out == nullptr || err == nullptr) throw std::runtime_error("tmpfile failed");
-  Captured c;
-  c.status = kavo::run_program(static_cast<int>(argv.size()) - 1, argv.data(), spec, {out, err});
-  c.out = slurp(out);
-  c.err = slurp(err);
-  return c;
+  CaptureFiles files;
+  return files.collect(kavo::run_program(static_cast<int>(argv.size()) - 1, argv.data(), spec,
+                                         {files.out, files.err}));
 }
 
 Captured run_binary(const std::string& program, const std::vector<std::string>& args,
@@ -69,13 +81,11 @@ Captured run_binary(const std::string& program, const std::vector<std::string>& 
   const std::string path = std::string(KAVO_BIN_DIR) + "/" + program;
   std::vector<std::string> storage;
   std::vector<char*> argv = make_argv(path, args, storage);
-  std::FILE* out = std::tmpfile();
-  std::FILE* err = std::tmpfile();
-  if (out == nullptr || err == nullptr) throw std::runtime_error("tmpfile failed");
+  CaptureFiles files;
   posix_spawn_file_actions_t actions;
   posix_spawn_file_actions_init(&actions);
-  posix_spawn_file_actions_adddup2(&actions, fileno(out), 1);
-  posix_spawn_file_actions_adddup2(&actions, fileno(err), 2);
+  posix_spawn_file_actions_adddup2(&actions, fileno(files.out), 1);
+  posix_spawn_file_actions_adddup2(&actions, fileno(files.err), 2);
   posix_spawn_file_actions_addopen(&actions, 0, stdin_path.empty() ? "/dev/null" : stdin_path.c_str(),
                                    O_RDONLY, 0);
   pid_t pid;
@@ -85,11 +95,7 @@ Captured run_binary(const std::string& program, const std::vector<std::string>& 
   posix_spawn_file_actions_destroy(&actions);
   int wstatus = 0;
   waitpid(pid, &wstatus, 0);
-  Captured c;
-  c.status = WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus);
-  c.out = slurp(out);
-  c.err = slurp(err);
-  return c;
+  return files.collect(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus));
 }
 
 std::string read_file(const std::string& path) {

@@ -16,7 +16,7 @@ enum class EvidenceStatus {
   refused,          // validate_parameters refused the values
   unbounded_point,  // the log kernel at the hypothesis point is not finite
   bad_gamma_shape,  // a Dirichlet parameter below 1 reached the sampler
-  bad_spec,         // the spec's dimension or layout has no sampler
+  bad_spec,         // the HypothesisSpec's dimension or layout has no sampler
 };
 
 struct EvidenceResult {
@@ -27,7 +27,7 @@ struct EvidenceResult {
   double half_width = 0.0;  // the larger of the two half-widths at the last check
 };
 
-// The log kernel at the spec's hypothesis point for these values.
+// The log kernel at the hypothesis point of the HypothesisSpec for these values.
 double hypothesis_f_star(const HypothesisSpec& spec, const double* values);
 
 // Validates the values, computes f_star and runs the estimator from a
