@@ -47,6 +47,12 @@ int fail(std::FILE* err, const char* program, const std::string& message) {
   return kExitFailure;
 }
 
+// The same message, for the option parser's false return.
+bool refuse(std::FILE* err, const char* program, const std::string& message) {
+  fail(err, program, message);
+  return false;
+}
+
 bool starts_with(const char* text, const char* prefix) {
   return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
 }
@@ -67,8 +73,8 @@ bool parse_options(int argc, char** argv, BatchOptions& opt, std::FILE* err, con
     }
     if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
       if (opt.file != nullptr) {
-        fail(err, program, "more than one input file: '" + std::string(opt.file) + "' and '" + arg + "'");
-        return false;
+        return refuse(err, program,
+                      "more than one input file: '" + std::string(opt.file) + "' and '" + arg + "'");
       }
       opt.file = argv[i];
       continue;
@@ -83,43 +89,35 @@ bool parse_options(int argc, char** argv, BatchOptions& opt, std::FILE* err, con
     } else if (name == "maxMC" || name == "precision" || name == "prior" || name == "seed" ||
                name == "threads") {
       if (i + 1 >= argc) {
-        fail(err, program, "option --" + name + " needs a value");
-        return false;
+        return refuse(err, program, "option --" + name + " needs a value");
       }
       value = argv[++i];
     } else {
-      fail(err, program, "unknown option '" + arg + "' (see --help)");
-      return false;
+      return refuse(err, program, "unknown option '" + arg + "' (see --help)");
     }
     const std::string bad = "invalid number for " + name + ": '" + value + "'";
     std::int64_t whole = 0;
     if (name == "maxMC") {
-      if (!parse_whole(value, opt.settings.max_draws)) return fail(err, program, bad), false;
+      if (!parse_whole(value, opt.settings.max_draws)) return refuse(err, program, bad);
     } else if (name == "precision") {
-      if (!parse_decimal(value, opt.settings.precision)) return fail(err, program, bad), false;
+      if (!parse_decimal(value, opt.settings.precision)) return refuse(err, program, bad);
     } else if (name == "prior") {
-      if (!parse_decimal(value, opt.prior)) return fail(err, program, bad), false;
+      if (!parse_decimal(value, opt.prior)) return refuse(err, program, bad);
     } else if (name == "seed") {
       if (!parse_whole(value, whole) || whole < 1 || whole >= kRngModulus) {
-        fail(err, program, bad + " (a whole number from 1 to 2147483646)");
-        return false;
+        return refuse(err, program, bad + " (a whole number from 1 to 2147483646)");
       }
       opt.seed = static_cast<std::int32_t>(whole);
     } else if (name == "threads") {
       if (!parse_whole(value, whole) || whole < 1 || whole > 1024) {
-        fail(err, program, bad + " (a whole number from 1 to 1024)");
-        return false;
+        return refuse(err, program, bad + " (a whole number from 1 to 1024)");
       }
       opt.threads = static_cast<int>(whole);
     } else {
-      fail(err, program, "unknown option '" + arg + "' (see --help)");
-      return false;
+      return refuse(err, program, "unknown option '" + arg + "' (see --help)");
     }
   }
-  if (!opt.batch) {
-    fail(err, program, "options need --batch (see --help)");
-    return false;
-  }
+  if (!opt.batch) return refuse(err, program, "options need --batch (see --help)");
   return true;
 }
 
