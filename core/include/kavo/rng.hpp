@@ -18,17 +18,27 @@ struct Rng {
 
 inline void rng_seed(Rng& rng, std::int32_t seed) { rng.state = seed; }
 
-// Advances the state to 16807 * state mod (2^31 - 1) and returns it.
-// The product fits in 46 bits; since 2^31 = 1 modulo 2^31 - 1, folding the
-// high bits onto the low ones reduces it with no division. The states are
-// those of Schrage's 32-bit factorisation, step for step.
+// a * s mod (2^31 - 1) for a and s below 2^31. The product fits in 62 bits;
+// since 2^31 = 1 modulo 2^31 - 1, folding the high bits onto the low ones
+// twice reduces it with no division.
+inline std::int32_t mulmod_m31(std::uint64_t a, std::uint64_t s) {
+  constexpr std::uint64_t kModulus = static_cast<std::uint64_t>(kRngModulus);
+  std::uint64_t p = a * s;
+  p = (p & kModulus) + (p >> 31);
+  p = (p & kModulus) + (p >> 31);
+  if (p >= kModulus) p -= kModulus;
+  return static_cast<std::int32_t>(p);
+}
+
+// Advances the state to 16807 * state mod (2^31 - 1) and returns it: the
+// states of Schrage's 32-bit factorisation, step for step.
 inline std::int32_t rng_next(Rng& rng) {
-  const std::uint64_t product = static_cast<std::uint64_t>(rng.state) * 16807u;
-  std::uint64_t next = (product & 0x7fffffffu) + (product >> 31);
-  if (next >= static_cast<std::uint64_t>(kRngModulus)) next -= kRngModulus;
-  rng.state = static_cast<std::int32_t>(next);
+  rng.state = mulmod_m31(16807u, static_cast<std::uint64_t>(rng.state));
   return rng.state;
 }
+
+// True for a valid starting state: 1 .. 2^31 - 2.
+inline bool rng_seed_valid(std::int64_t seed) { return seed >= 1 && seed < kRngModulus; }
 
 // A uniform deviate strictly inside (0, 1), defined as the state times the
 // constant 1/(2^31 - 1) held in x87 extended precision (64-bit mantissa), the

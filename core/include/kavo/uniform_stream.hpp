@@ -35,25 +35,15 @@ class UniformStream {
 
  private:
   static constexpr int kBlock = 64;
-  static constexpr std::uint64_t kModulus = 2147483647u;
-
-  // a * s mod (2^31 - 1) for a, s below 2^31, by folding the high bits twice.
-  static std::int32_t mulmod(std::uint64_t a, std::uint64_t s) {
-    std::uint64_t p = a * s;
-    p = (p & kModulus) + (p >> 31);
-    p = (p & kModulus) + (p >> 31);
-    if (p >= kModulus) p -= kModulus;
-    return static_cast<std::int32_t>(p);
-  }
 
   void refill() {
     last_state_ = consumed_state();
     std::uint64_t s = static_cast<std::uint64_t>(last_state_);
     for (int i = 0; i < kBlock; i += 4) {
-      states_[i] = mulmod(16807u, s);
-      states_[i + 1] = mulmod(282475249u, s);
-      states_[i + 2] = mulmod(1622650073u, s);
-      states_[i + 3] = mulmod(984943658u, s);
+      states_[i] = mulmod_m31(16807u, s);
+      states_[i + 1] = mulmod_m31(282475249u, s);
+      states_[i + 2] = mulmod_m31(1622650073u, s);
+      states_[i + 3] = mulmod_m31(984943658u, s);
       s = static_cast<std::uint64_t>(states_[i + 3]);
     }
     for (int i = 0; i < kBlock; ++i) values_[i] = rng_uniform_from_state(states_[i]);
