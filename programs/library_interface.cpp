@@ -37,7 +37,7 @@ Evidence compute(Hypothesis hypothesis, std::span<const double> values,
     out.error = EvidenceError::wrong_value_count;
     return out;
   }
-  if (settings.seed < 1 || settings.seed >= kRngModulus) {
+  if (!rng_seed_valid(settings.seed)) {
     out.error = EvidenceError::bad_seed;
     return out;
   }
@@ -62,10 +62,9 @@ const char* describe(EvidenceError error) {
   switch (error) {
     case EvidenceError::none: return "no error";
     case EvidenceError::wrong_value_count: return "wrong number of values for this hypothesis";
-    case EvidenceError::refused_values:
-      return "Dirichlet parameters must be greater than 1 and p0 must be in interval (0,1)";
+    case EvidenceError::refused_values: return failure_reason(EvidenceStatus::refused);
     case EvidenceError::parameters_too_large:
-      return "parameters too large: the hypothesis point cannot be computed";
+      return failure_reason(EvidenceStatus::unbounded_point);
     case EvidenceError::bad_seed: return "seed must be a whole number from 1 to 2147483646";
   }
   return "unknown error";

@@ -20,13 +20,12 @@
 #include "kavo/batch_line.hpp"
 #include "kavo/evidence.hpp"
 #include "kavo/number_parse.hpp"
+#include "messages.hpp"
 
 namespace kavo {
 
 namespace {
 
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
 // Tables read, computed and written together: bounds memory on any input.
 constexpr std::size_t kChunkRows = 1024;
 // Longer lines are refused (and skipped to their end) rather than stored.
@@ -42,14 +41,9 @@ struct BatchOptions {
   int progress = -1;  // -1: on when standard error is a terminal
 };
 
-int fail(std::FILE* err, const char* program, const std::string& message) {
-  std::fprintf(err, "%s ERROR : %s\nExiting...\n", program, message.c_str());
-  return kExitFailure;
-}
-
-// The same message, for the option parser's false return.
+// Reports an option error; false, for the option parser's return.
 bool refuse(std::FILE* err, const char* program, const std::string& message) {
-  fail(err, program, message);
+  report_error(err, program, message);
   return false;
 }
 
@@ -95,7 +89,7 @@ bool parse_options(int argc, char** argv, BatchOptions& opt, std::FILE* err, con
     } else {
       return refuse(err, program, "unknown option '" + arg + "' (see --help)");
     }
-    const std::string bad = "invalid number for " + name + ": '" + value + "'";
+    const std::string bad = invalid_number(name, value);
     std::int64_t whole = 0;
     if (name == "maxMC") {
       if (!parse_whole(value, opt.settings.max_draws)) return refuse(err, program, bad);
@@ -104,7 +98,7 @@ bool parse_options(int argc, char** argv, BatchOptions& opt, std::FILE* err, con
     } else if (name == "prior") {
       if (!parse_decimal(value, opt.prior)) return refuse(err, program, bad);
     } else if (name == "seed") {
-      if (!parse_whole(value, whole) || whole < 1 || whole >= kRngModulus) {
+      if (!parse_whole(value, whole) || !rng_seed_valid(whole)) {
         return refuse(err, program, bad + " (a whole number from 1 to 2147483646)");
       }
       opt.seed = static_cast<std::int32_t>(whole);
@@ -170,12 +164,7 @@ void compute_chunk(std::vector<Row>& rows, const HypothesisSpec& spec, const Bat
       Row& row = rows[i];
       if (row.failure.empty()) {
         row.result = compute_evidence(spec, row.parsed.values, opt.settings, opt.seed);
-        if (row.result.status == EvidenceStatus::refused) {
-          row.failure =
-              "Dirichlet parameters must be greater than 1 and p0 must be in interval (0,1)";
-        } else if (row.result.status != EvidenceStatus::ok) {
-          row.failure = "parameters too large: the hypothesis point cannot be computed";
-        }
+        if (row.result.status != EvidenceStatus::ok) row.failure = failure_reason(row.result.status);
       }
       ++rows_done;
     }
@@ -304,7 +293,7 @@ int run_batch(int argc, char** argv, const HypothesisSpec& spec, ProgramStreams 
   const bool from_stdin = opt.file == nullptr || std::strcmp(opt.file, "-") == 0;
   std::FILE* in = from_stdin ? stdin : std::fopen(opt.file, "r");
   if (in == nullptr) {
-    return fail(io.err, program,
+    return report_error(io.err, program,
                 "cannot read '" + std::string(opt.file) + "': " + std::strerror(errno));
   }
   std::uint64_t input_size = 0;
@@ -398,7 +387,7 @@ int run_batch(int argc, char** argv, const HypothesisSpec& spec, ProgramStreams 
     std::fprintf(io.err, "Error: unable to write output\n");
     return kExitFailure;
   }
-  if (read_failed) return fail(io.err, program, "error while reading the input");
+  if (read_failed) return report_error(io.err, program, "error while reading the input");
   return any_failed ? kExitFailure : kExitOk;
 }
 

@@ -2,6 +2,7 @@
 
 
 #include "kavo/number_parse.hpp"
+#include "messages.hpp"
 
 namespace kavo {
 
@@ -54,8 +55,7 @@ BatchLine parse_batch_line(std::string_view line, const HypothesisSpec& spec) {
   for (int i = 0; i < n; ++i) {
     const std::string_view text = fields[first + i];
     if (!parse_decimal(text, out.values[i])) {
-      out.error = "invalid number for " + std::string(spec.value_names[i]) + ": '" +
-                  std::string(text) + "'";
+      out.error = invalid_number(spec.value_names[i], text);
       return out;
     }
   }

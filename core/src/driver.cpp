@@ -6,13 +6,11 @@
 #include "kavo/batch.hpp"
 #include "kavo/evidence.hpp"
 #include "kavo/number_parse.hpp"
+#include "messages.hpp"
 
 namespace kavo {
 
 namespace {
-
-constexpr int kExitOk = 0;
-constexpr int kExitFailure = 1;
 
 void print_usage(std::FILE* stream, const char* program, const HypothesisSpec& spec) {
   std::fprintf(stream, "\n\n%s\n\nParameters:\n", program);
@@ -20,17 +18,9 @@ void print_usage(std::FILE* stream, const char* program, const HypothesisSpec& s
   std::fprintf(stream, "[ ] = Optional parameters\n");
 }
 
-int report_refused(std::FILE* err, const char* program) {
-  std::fprintf(err,
-               "%s ERROR : Dirichlet parameters must be greater than 1 and p0 must be in "
-               "interval (0,1).\nExiting...\n",
-               program);
-  return kExitFailure;
-}
-
-int report_malformed(std::FILE* err, const char* program, const char* name, const char* text) {
-  std::fprintf(err, "%s ERROR : invalid number for %s: '%s'\nExiting...\n", program, name, text);
-  return kExitFailure;
+// The refusal and the failure texts of the command line end with a period.
+int report_failure(std::FILE* err, const char* program, EvidenceStatus status) {
+  return report_error(err, program, std::string(failure_reason(status)) + ".");
 }
 
 // Writes the evidence alone, as one "%e" line; every step is checked so a
@@ -69,17 +59,19 @@ int run_program(int argc, char** argv, const HypothesisSpec& spec, ProgramStream
   double values[kMaxValues] = {};
   for (int i = 0; i < n; ++i) {
     if (!parse_decimal(argv[i + 1], values[i])) {
-      return report_malformed(io.err, program, spec.value_names[i], argv[i + 1]);
+      return report_error(io.err, program, invalid_number(spec.value_names[i], argv[i + 1]));
     }
   }
-  if (!spec.validate_parameters(values)) return report_refused(io.err, program);
+  if (!spec.validate_parameters(values)) {
+    return report_failure(io.err, program, EvidenceStatus::refused);
+  }
 
   TangentSettings settings;
   if (argc >= n + 3 && !parse_whole(argv[n + 2], settings.max_draws)) {
-    return report_malformed(io.err, program, "maxMC", argv[n + 2]);
+    return report_error(io.err, program, invalid_number("maxMC", argv[n + 2]));
   }
   if (argc >= n + 4 && !parse_decimal(argv[n + 3], settings.precision)) {
-    return report_malformed(io.err, program, "precision", argv[n + 3]);
+    return report_error(io.err, program, invalid_number("precision", argv[n + 3]));
   }
 
   const EvidenceResult result = compute_evidence(spec, values, settings);
@@ -87,13 +79,8 @@ int run_program(int argc, char** argv, const HypothesisSpec& spec, ProgramStream
     case EvidenceStatus::ok:
       break;
     case EvidenceStatus::refused:
-      return report_refused(io.err, program);
     case EvidenceStatus::unbounded_point:
-      std::fprintf(io.err,
-                   "%s ERROR : parameters too large: the hypothesis point cannot be computed.\n"
-                   "Exiting...\n",
-                   program);
-      return kExitFailure;
+      return report_failure(io.err, program, result.status);
     case EvidenceStatus::bad_gamma_shape:
     case EvidenceStatus::bad_spec:
       std::fprintf(io.out, "\nErro na rotina gamdev\n");

@@ -6,6 +6,19 @@
 
 namespace kavo {
 
+const char* failure_reason(EvidenceStatus status) {
+  switch (status) {
+    case EvidenceStatus::ok: return "no error";
+    case EvidenceStatus::refused:
+      return "Dirichlet parameters must be greater than 1 and p0 must be in interval (0,1)";
+    case EvidenceStatus::unbounded_point:
+      return "parameters too large: the hypothesis point cannot be computed";
+    case EvidenceStatus::bad_gamma_shape: return "a gamma shape below 1 reached the sampler";
+    case EvidenceStatus::bad_spec: return "the program has no sampler for its dimension";
+  }
+  return "unknown error";
+}
+
 double hypothesis_f_star(const HypothesisSpec& spec, const double* values) {
   double point[kMaxCells];
   spec.hypothesis_point(values, point);

@@ -27,6 +27,10 @@ struct EvidenceResult {
   double half_width = 0.0;  // the larger of the two half-widths at the last check
 };
 
+// Why no evidence was computed, in the words every interface uses (no final
+// period); "no error" for ok.
+const char* failure_reason(EvidenceStatus status);
+
 // The log kernel at the hypothesis point of the HypothesisSpec for these values.
 double hypothesis_f_star(const HypothesisSpec& spec, const double* values);
 
