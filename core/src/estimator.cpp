@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "kavo/acceptance_bounds.hpp"
 #include "kavo/dirichlet.hpp"
 #include "kavo/gamma.hpp"
 #include "kavo/uniform_stream.hpp"
@@ -53,9 +54,11 @@ template <int D, SamplerLayout Layout>
 TangentResult run_draws(const double* a, double f_star, const TangentSettings& settings,
                         Rng& rng) {
   GammaShape shapes[D];
+  AcceptanceBounds bounds[D];
   double excess[D];
   for (int i = 0; i < D; ++i) {
     shapes[i] = gamma_shape(a[i]);
+    bounds[i] = AcceptanceBounds(shapes[i]);
     excess[i] = a[i] - 1.0;
   }
 
@@ -65,9 +68,9 @@ TangentResult run_draws(const double* a, double f_star, const TangentSettings& s
   while (st.keep_going) {
     st.n = st.n + 1;
     if constexpr (Layout == SamplerLayout::row_blocks) {
-      sample_row_blocks(uniforms, shapes, p);
+      sample_row_blocks(uniforms, shapes, bounds, p);
     } else {
-      sample_dirichlet(uniforms, shapes, D, p);
+      sample_dirichlet(uniforms, shapes, bounds, D, p);
     }
     const double f = log_kernel_excess(excess, p, D);
     const double w = 1.0;

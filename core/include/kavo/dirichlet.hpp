@@ -3,6 +3,7 @@
 
 #include <cmath>
 
+#include "kavo/acceptance_bounds.hpp"
 #include "kavo/gamma.hpp"
 #include "kavo/rng.hpp"
 
@@ -10,17 +11,30 @@ namespace kavo {
 
 inline constexpr int kMaxCells = 4;
 
-// One Dirichlet draw over d cells: the cells' gamma deviates in cell order
-// (all uniforms of one cell before any of the next), each divided by their sum.
-template <class UniformSource>
-void sample_dirichlet(UniformSource& rng, const GammaShape* shapes, int d, double* p) {
+// One Dirichlet draw over d cells from deviate(i), the gamma deviate of cell
+// i: the cells in order (all uniforms of one cell before any of the next), each
+// divided by their sum.
+template <class Deviate>
+void dirichlet_from(Deviate deviate, int d, double* p) {
   double g[kMaxCells];
   double sum = 0.0;
   for (int i = 0; i < d; ++i) {
-    g[i] = gamdev(rng, shapes[i]);
+    g[i] = deviate(i);
     sum = sum + g[i];
   }
   for (int i = 0; i < d; ++i) p[i] = g[i] / sum;
+}
+
+template <class UniformSource>
+void sample_dirichlet(UniformSource& rng, const GammaShape* shapes, int d, double* p) {
+  dirichlet_from([&](int i) { return gamdev(rng, shapes[i]); }, d, p);
+}
+
+// The same draw, with each cell's rejection trials settled through its bounds.
+template <class UniformSource>
+void sample_dirichlet(UniformSource& rng, const GammaShape* shapes,
+                      const AcceptanceBounds* bounds, int d, double* p) {
+  dirichlet_from([&](int i) { return gamdev(rng, shapes[i], bounds[i]); }, d, p);
 }
 
 // Two independent rows of a 2x2 table: (A11, A12) then (A21, A22), each row
@@ -29,6 +43,13 @@ template <class UniformSource>
 void sample_row_blocks(UniformSource& rng, const GammaShape* shapes, double* p) {
   sample_dirichlet(rng, shapes, 2, p);
   sample_dirichlet(rng, shapes + 2, 2, p + 2);
+}
+
+template <class UniformSource>
+void sample_row_blocks(UniformSource& rng, const GammaShape* shapes,
+                       const AcceptanceBounds* bounds, double* p) {
+  sample_dirichlet(rng, shapes, bounds, 2, p);
+  sample_dirichlet(rng, shapes + 2, bounds + 2, 2, p + 2);
 }
 
 // Sum over the cells, in order, of ln(p_i) * excess_i, where excess_i = a_i - 1.

@@ -37,15 +37,24 @@ inline GammaShape gamma_shape(double a) {
   return shape;
 }
 
-// One deviate. The shape must satisfy gamma_shape_valid. The source is an Rng
-// or anything else with an rng_uniform overload giving the same sequence.
+// The direct method: minus the log of the product of the shape's uniforms.
 template <class UniformSource>
-double gamdev(UniformSource& rng, const GammaShape& shape) {
-  if (shape.direct_uniforms > 0) {
-    double x = 1.0;
-    for (int i = 0; i < shape.direct_uniforms; ++i) x = x * rng_uniform(rng);
-    return -std::log(x);
-  }
+double gamma_direct(UniformSource& rng, const GammaShape& shape) {
+  double x = 1.0;
+  for (int i = 0; i < shape.direct_uniforms; ++i) x = x * rng_uniform(rng);
+  return -std::log(x);
+}
+
+// The value a trial of the rejection method compares its third uniform with.
+inline double rejection_acceptance(const GammaShape& shape, double x, double y) {
+  const double am = shape.am;
+  return (1.0 + y * y) * std::exp(am * std::log(x / am) - shape.s * y);
+}
+
+// The rejection method. accepts(x, y, u) must say whether u <= e for the trial
+// (x, y): it is told apart so the decision can be made without computing e.
+template <class UniformSource, class Accepts>
+double gamma_rejection(UniformSource& rng, const GammaShape& shape, Accepts accepts) {
   const double am = shape.am;
   const double s = shape.s;
   for (;;) {
@@ -55,10 +64,19 @@ double gamdev(UniformSource& rng, const GammaShape& shape) {
     const double y = t2 / t1;
     const double x = s * y + am;
     if (x <= 0.0) continue;
-    const double e = (1.0 + y * y) * std::exp(am * std::log(x / am) - s * y);
-    if (rng_uniform(rng) > e) continue;
+    if (!accepts(x, y, rng_uniform(rng))) continue;
     return x;
   }
+}
+
+// One deviate. The shape must satisfy gamma_shape_valid. The source is an Rng
+// or anything else with an rng_uniform overload giving the same sequence.
+template <class UniformSource>
+double gamdev(UniformSource& rng, const GammaShape& shape) {
+  if (shape.direct_uniforms > 0) return gamma_direct(rng, shape);
+  return gamma_rejection(rng, shape, [&](double x, double y, double u) {
+    return !(u > rejection_acceptance(shape, x, y));
+  });
 }
 
 }  // namespace kavo

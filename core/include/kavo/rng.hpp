@@ -18,16 +18,16 @@ struct Rng {
 
 inline void rng_seed(Rng& rng, std::int32_t seed) { rng.state = seed; }
 
-// a * s mod (2^31 - 1) for a and s below 2^31. The product fits in 62 bits;
-// since 2^31 = 1 modulo 2^31 - 1, folding the high bits onto the low ones
-// twice reduces it with no division.
+// a * s mod (2^31 - 1) for a and s in 1 .. 2^31 - 2. Since 2^31 = 1 modulo
+// 2^31 - 1, folding the product's high bits onto its low ones reduces it with
+// no division. The product is at most (2^31 - 2)^2, so the high part is below
+// 2^31 - 3 and the folded sum below 2 (2^31 - 1): one subtraction finishes.
 inline std::int32_t mulmod_m31(std::uint64_t a, std::uint64_t s) {
   constexpr std::uint64_t kModulus = static_cast<std::uint64_t>(kRngModulus);
-  std::uint64_t p = a * s;
-  p = (p & kModulus) + (p >> 31);
-  p = (p & kModulus) + (p >> 31);
-  if (p >= kModulus) p -= kModulus;
-  return static_cast<std::int32_t>(p);
+  const std::uint64_t p = a * s;
+  std::uint64_t r = (p & kModulus) + (p >> 31);
+  if (r >= kModulus) r -= kModulus;
+  return static_cast<std::int32_t>(r);
 }
 
 // Advances the state to 16807 * state mod (2^31 - 1) and returns it: the

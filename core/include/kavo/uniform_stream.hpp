@@ -10,6 +10,10 @@
 
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "kavo/rng.hpp"
 
 namespace kavo {
@@ -35,20 +39,59 @@ class UniformStream {
 
  private:
   static constexpr int kBlock = 64;
+  static constexpr int kJump = 8;
+  // 16807^k mod (2^31 - 1) for k = 1 .. kJump.
+  static constexpr std::uint64_t kJumpMultipliers[kJump] = {
+      16807u, 282475249u, 1622650073u, 984943658u, 1144108930u, 470211272u, 101027544u, 1457850878u};
 
   void refill() {
     last_state_ = consumed_state();
+#if defined(__SSE2__)
+    fill_states_sse2();
+#else
     std::uint64_t s = static_cast<std::uint64_t>(last_state_);
-    for (int i = 0; i < kBlock; i += 4) {
-      states_[i] = mulmod_m31(16807u, s);
-      states_[i + 1] = mulmod_m31(282475249u, s);
-      states_[i + 2] = mulmod_m31(1622650073u, s);
-      states_[i + 3] = mulmod_m31(984943658u, s);
-      s = static_cast<std::uint64_t>(states_[i + 3]);
+    for (int i = 0; i < kBlock; i += kJump) {
+      for (int j = 0; j < kJump; ++j) states_[i + j] = mulmod_m31(kJumpMultipliers[j], s);
+      s = static_cast<std::uint64_t>(states_[i + kJump - 1]);
     }
+#endif
     for (int i = 0; i < kBlock; ++i) values_[i] = rng_uniform_from_state(states_[i]);
     pos_ = 0;
   }
+
+#if defined(__SSE2__)
+  // The same states two at a time: each 64-bit lane multiplies the state (in
+  // its low half) by one jump multiplier, folds the product as mulmod_m31 does
+  // and subtracts the modulus where the fold reached it.
+  static __m128i mulmod_m31_pair(__m128i multipliers, __m128i s) {
+    const __m128i modulus = _mm_set1_epi64x(kRngModulus);
+    const __m128i p = _mm_mul_epu32(multipliers, s);
+    const __m128i r = _mm_add_epi64(_mm_and_si128(p, modulus), _mm_srli_epi64(p, 31));
+    const __m128i t = _mm_sub_epi64(r, modulus);
+    // All ones in a lane where r was below the modulus (t negative).
+    const __m128i below = _mm_shuffle_epi32(t, _MM_SHUFFLE(3, 3, 1, 1));
+    return _mm_add_epi64(t, _mm_and_si128(below, modulus));
+  }
+
+  void fill_states_sse2() {
+    // Lanes (k, k + 2) and (k + 1, k + 3): the second pair shifted into the odd
+    // 32-bit slots leaves four consecutive states in order.
+    const __m128i m13 = _mm_set_epi64x(kJumpMultipliers[2], kJumpMultipliers[0]);
+    const __m128i m24 = _mm_set_epi64x(kJumpMultipliers[3], kJumpMultipliers[1]);
+    const __m128i m57 = _mm_set_epi64x(kJumpMultipliers[6], kJumpMultipliers[4]);
+    const __m128i m68 = _mm_set_epi64x(kJumpMultipliers[7], kJumpMultipliers[5]);
+    __m128i s = _mm_set1_epi64x(last_state_);
+    for (int i = 0; i < kBlock; i += kJump) {
+      const __m128i r68 = mulmod_m31_pair(m68, s);
+      const __m128i first = _mm_or_si128(mulmod_m31_pair(m13, s),
+                                         _mm_slli_epi64(mulmod_m31_pair(m24, s), 32));
+      const __m128i second = _mm_or_si128(mulmod_m31_pair(m57, s), _mm_slli_epi64(r68, 32));
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(states_ + i), first);
+      _mm_storeu_si128(reinterpret_cast<__m128i*>(states_ + i + 4), second);
+      s = _mm_shuffle_epi32(r68, _MM_SHUFFLE(3, 2, 3, 2));
+    }
+  }
+#endif
 
   Rng& rng_;
   std::int32_t last_state_;  // the state before states_[0]
