@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdint>
+#include <vector>
 
 #include "kavo/rng.hpp"
 
@@ -57,4 +58,18 @@ TEST(Rng, UniformUsesLongDoubleScaling) {
   const long double scale = 1.0L / 2147483647.0L;
   EXPECT_EQ(u, static_cast<double>(state * scale));
   EXPECT_NE(u, state / 2147483647.0);
+}
+
+TEST(Rng, MulmodAgreesWithTheRemainderAtTheExtremes) {
+  // The single fold relies on the product being at most (2^31 - 2)^2; check the
+  // largest factors, the jump multipliers and a spread of ordinary pairs.
+  const std::uint64_t m = 2147483647;
+  std::vector<std::uint64_t> values = {1, 2, 16807, 127773, 1407677000, 1073741823, 1073741824,
+                                       1457850878, 2147483645, 2147483646};
+  for (std::uint64_t v = 3; v < m; v = v * 7 + 12345) values.push_back(v);
+  for (std::uint64_t a : values) {
+    for (std::uint64_t s : values) {
+      ASSERT_EQ(static_cast<std::uint64_t>(kavo::mulmod_m31(a, s)), a * s % m) << a << " * " << s;
+    }
+  }
 }

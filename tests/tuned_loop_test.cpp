@@ -33,15 +33,19 @@ TEST(TunedLoop, UniformShortcutEqualsExtendedPrecisionForEveryState) {
 }
 
 TEST(TunedLoop, UniformStreamRepeatsTheGeneratorAndHandsBackItsState) {
-  for (int count : {0, 1, 63, 64, 65, 1000}) {
-    kavo::Rng plain{11}, buffered{11};
-    {
-      kavo::UniformStream stream(buffered);
-      for (int i = 0; i < count; ++i) {
-        ASSERT_EQ(stream.next(), kavo::rng_uniform(plain)) << "uniform " << i;
+  // Starting states include the extremes of the range, where the block's
+  // products and folds are largest.
+  for (std::int32_t seed : {11, 1, 2, 16807, 1043618065, 2147483645, 2147483646}) {
+    for (int count : {0, 1, 63, 64, 65, 1000}) {
+      kavo::Rng plain{seed}, buffered{seed};
+      {
+        kavo::UniformStream stream(buffered);
+        for (int i = 0; i < count; ++i) {
+          ASSERT_EQ(stream.next(), kavo::rng_uniform(plain)) << "seed " << seed << " uniform " << i;
+        }
       }
+      EXPECT_EQ(buffered.state, plain.state) << "seed " << seed << ", " << count << " uniforms";
     }
-    EXPECT_EQ(buffered.state, plain.state) << count << " uniforms";
   }
 }
 
