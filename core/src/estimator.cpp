@@ -5,6 +5,7 @@
 #include "kavo/acceptance_bounds.hpp"
 #include "kavo/dirichlet.hpp"
 #include "kavo/gamma.hpp"
+#include "kavo/kernel_threshold.hpp"
 #include "kavo/uniform_stream.hpp"
 
 namespace kavo {
@@ -62,6 +63,8 @@ TangentResult run_draws(const double* a, double f_star, const TangentSettings& s
     excess[i] = a[i] - 1.0;
   }
 
+  const KernelThreshold<D> threshold(excess, f_star);
+
   TangentStats st;
   UniformStream uniforms(rng);
   double p[D];
@@ -72,10 +75,13 @@ TangentResult run_draws(const double* a, double f_star, const TangentSettings& s
     } else {
       sample_dirichlet(uniforms, shapes, bounds, D, p);
     }
-    const double f = log_kernel_excess(excess, p, D);
+    double ind = threshold.indicator(p);
+    if (ind < 0.0) {
+      const double f = log_kernel_excess(excess, p, D);
+      ind = f >= f_star ? 1.0 : 0.0;
+    }
     const double w = 1.0;
     const double w2 = w * w;
-    const double ind = f >= f_star ? 1.0 : 0.0;
     const double out = 1.0 - ind;
     st.sum_w += w;
     st.sum_in += ind * w;
