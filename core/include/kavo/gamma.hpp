@@ -37,12 +37,19 @@ inline GammaShape gamma_shape(double a) {
   return shape;
 }
 
+// 1 times the next n uniforms, multiplied in order. Sources that can do it
+// faster provide their own overload.
+template <class UniformSource>
+double rng_uniform_product(UniformSource& rng, int n) {
+  double x = 1.0;
+  for (int i = 0; i < n; ++i) x = x * rng_uniform(rng);
+  return x;
+}
+
 // The direct method: minus the log of the product of the shape's uniforms.
 template <class UniformSource>
 double gamma_direct(UniformSource& rng, const GammaShape& shape) {
-  double x = 1.0;
-  for (int i = 0; i < shape.direct_uniforms; ++i) x = x * rng_uniform(rng);
-  return -std::log(x);
+  return -std::log(rng_uniform_product(rng, shape.direct_uniforms));
 }
 
 // The value a trial of the rejection method compares its third uniform with.
