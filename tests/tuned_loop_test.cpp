@@ -49,6 +49,21 @@ TEST(TunedLoop, UniformStreamRepeatsTheGeneratorAndHandsBackItsState) {
   }
 }
 
+TEST(TunedLoop, UniformStreamProductsStraddleBlockEnds) {
+  // Products of 1 to 5 uniforms in a cycle cross every position of a block.
+  kavo::Rng plain{11}, buffered{11};
+  {
+    kavo::UniformStream stream(buffered);
+    for (int i = 0; i < 2000; ++i) {
+      const int n = 1 + i % 5;
+      double expected = 1.0;
+      for (int k = 0; k < n; ++k) expected = expected * kavo::rng_uniform(plain);
+      ASSERT_EQ(stream.product(n), expected) << "product " << i;
+    }
+  }
+  EXPECT_EQ(buffered.state, plain.state);
+}
+
 TEST(TunedLoop, SameEvidenceAndDrawsAsALiteralReading) {
   struct Case {
     const kavo::HypothesisSpec* spec;
