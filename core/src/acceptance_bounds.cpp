@@ -64,13 +64,13 @@ AcceptanceBounds::AcceptanceBounds(const GammaShape& shape) : AcceptanceBounds()
   constexpr double kTinyExponent = -600.0;
   for (int side = 0; side < 2; ++side) {
     const double sign = side == 0 ? 1.0 : -1.0;
-    for (int i = 0; i < kBinsPerSide; ++i) {
+    // e is largest at the end nearer 0 and smallest at the far end; each far
+    // end is the next interval's near end. The last interval is unbounded.
+    EndValue far = end_value(shape, 0.0);
+    for (int i = 0; i + 1 < kBinsPerSide; ++i) {
       Bin& bin = bins_[side * kBinsPerSide + i];
-      // The last interval is unbounded.
-      if (i + 1 == kBinsPerSide) continue;
-      // e is largest at the end nearer 0 and smallest at the far end.
-      const EndValue near = end_value(shape, sign * bin_start(i));
-      const EndValue far = end_value(shape, sign * bin_start(i + 1));
+      const EndValue near = far;
+      far = end_value(shape, sign * bin_start(i + 1));
       if (!near.usable || !far.usable) continue;
       // The error bound grows with |y| on each side, so the far end's holds
       // inside the interval too. Each computed end is within error of the
