@@ -80,6 +80,11 @@ TEST(TunedLoop, SameEvidenceAndDrawsAsALiteralReading) {
       {&kavohw_spec(), {1500.5, 310, 5.25}}, {&kavoprop_spec(), {3, 5, 0.4}},
       {&kavoprop_spec(), {1.7, 2.3, 0.6}},   {&kavoprop_spec(), {30, 70, 0.25}},
       {&kavoprop_spec(), {5, 5, 0.999}},
+      // Whole excesses up to the product test's limit of 32 and just past it,
+      // and shapes large enough to widen the acceptance bounds' margins.
+      {&kavoind_spec(), {6, 6, 6, 6}},       {&kavoind_spec(), {2, 2, 2, 30}},
+      {&kavoind_spec(), {2, 2, 3, 30}},      {&kavoind_spec(), {1e6, 2e6, 1.5e6, 3e6}},
+      {&kavohw_spec(), {4e9, 1e9, 3e9}},
   };
   const struct {
     std::int64_t max_draws;
@@ -98,6 +103,14 @@ TEST(TunedLoop, SameEvidenceAndDrawsAsALiteralReading) {
       EXPECT_EQ(tuned.evidence, 1.0 - literal.estimate)
           << c.spec->program_name << " " << c.values[0] << " max " << setting.max_draws;
       EXPECT_EQ(tuned.draws, literal.draws)
+          << c.spec->program_name << " " << c.values[0] << " max " << setting.max_draws;
+      // The generator ends where the literal reading's does: every uniform was
+      // consumed alike, whatever the counts' ratio hides.
+      kavo::Rng rng{kavo::kDefaultSeed};
+      kavo::estimate_tangent_mass(c.values.data(),
+                                  c.spec->dimension, c.spec->layout, tuned.f_star,
+                                  tuned_settings, rng);
+      EXPECT_EQ(rng.state, literal.final_state)
           << c.spec->program_name << " " << c.values[0] << " max " << setting.max_draws;
     }
   }

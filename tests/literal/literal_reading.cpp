@@ -125,7 +125,7 @@ LiteralResult literal_tangent_mass(const kavo::HypothesisSpec& spec, const doubl
       go_on = false;
     }
   }
-  return LiteralResult{estimate, n};
+  return LiteralResult{estimate, n, g.s};
 }
 
 }  // namespace kavo_literal

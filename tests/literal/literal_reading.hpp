@@ -12,6 +12,7 @@ namespace kavo_literal {
 struct LiteralResult {
   double estimate;
   std::int64_t draws;
+  std::int32_t final_state;  // the generator's state after the last draw
 };
 
 // Runs the estimator for spec on values (the full value vector) from seed 11.
