@@ -51,11 +51,15 @@ class KernelThreshold {
       if (!(p[i] >= 0x1p-30)) return -1.0;
       product = product * power(p[i], powers_[i]);
     }
-    // Written without branches: whether the kernel reaches f_star is as
-    // unpredictable as a coin, being undecided almost never happens.
-    const double reached = product >= upper_ ? 1.0 : 0.0;
-    const bool decided = product >= upper_ || product <= lower_;
-    return decided ? reached : -1.0;
+    // Whether the kernel reaches f_star is as unpredictable as a coin, so it
+    // is turned into the result arithmetically rather than by a branch; being
+    // undecided almost never happens.
+    // (Strictly between the thresholds exactly when both differences are
+    // positive; their minimum, a single instruction, makes that one test.)
+    const double to_lower = product - lower_;
+    const double to_upper = upper_ - product;
+    if ((to_lower < to_upper ? to_lower : to_upper) > 0.0) return -1.0;
+    return static_cast<double>(product >= upper_);
   }
 
  private:
