@@ -5,14 +5,16 @@
 // A trial with ratio y = t2 / t1 is accepted when u <= e(y), where
 // e(y) = (1 + y^2) exp(am ln(x / am) - s y) and x = s y + am. On x > 0, e is
 // 1 at y = 0 and strictly decreasing in |y| on either side (its derivative is
-// -y e (1 - s y)^2 / x since s^2 = 2 am + 1), so over an interval of y that
-// does not straddle 0 its values lie between those at the two ends. The table
-// cuts y into intervals on a logarithmic scale and keeps for each a lower and
-// an upper bound of the computed e, widened by a rigorous bound on the
-// rounding error of that computation (any log and exp within one ulp). A trial
-// with u at or below the lower bound is accepted, above the upper bound
-// rejected, exactly as the full computation would decide; only the rest (a few
-// in a hundred) compute e. The decisions, the deviates and the uniforms
+// -y e (1 - s y)^2 / x since s^2 = 2 am + 1; the rounding of s can break
+// this only by far less than the margins below), so over an interval of y
+// that does not straddle 0 its values lie between those at the two ends.
+//
+// The table cuts y into intervals on a logarithmic scale and keeps for each a
+// lower and an upper bound of the computed e, widened by a rigorous bound on
+// the rounding error of that computation (any log and exp within one ulp). A
+// trial with u at or below the lower bound is accepted, above the upper bound
+// rejected, exactly as the full computation would decide; only the rest (a
+// few in a hundred) compute e. The decisions, the deviates and the uniforms
 // consumed are unchanged.
 
 #include <bit>
@@ -57,7 +59,8 @@ class AcceptanceBounds {
   static double bin_start(int i);
 
  private:
-  // The leading 12 + kSubBits bits of 2^-kLowOctaves, the first interval past 0.
+  // The exponent and leading kSubBits mantissa bits of 2^-kLowOctaves, where
+  // the first interval past 0 starts.
   static constexpr std::int64_t kFirstKey = static_cast<std::int64_t>(1023 - kLowOctaves)
                                             << kSubBits;
 

@@ -1,11 +1,12 @@
 #pragma once
 // The generator's uniforms, produced ahead in small blocks for the draw loop.
 //
-// The sequence is exactly rng_uniform's, value for value, but four states are
-// computed per step from the state four places back (multipliers 16807^k mod
-// 2^31 - 1), which cuts the serial dependency of the generator fourfold, and a
-// block is produced before the samplers' unpredictable branches consume it, so
-// a mispredicted branch no longer throws generator work away. The buffer is a
+// The sequence is exactly rng_uniform's, value for value, but eight states are
+// computed per step from the state eight places back (multipliers 16807^k mod
+// 2^31 - 1), two at a time in SSE2 lanes where the machine has them, which
+// cuts the serial dependency of the generator eightfold, and a block is
+// produced before the samplers' unpredictable branches consume it, so a
+// mispredicted branch no longer throws generator work away. The buffer is a
 // fixed array inside the object: nothing is allocated.
 
 #include <cstdint>
