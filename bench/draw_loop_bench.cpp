@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "kavo/acceptance_bounds.hpp"
 #include "kavo/estimator.hpp"
 #include "kavo/evidence.hpp"
 #include "kavohomo/kavohomo_spec.hpp"
@@ -77,6 +78,16 @@ void literal(benchmark::State& state, const BenchInput& in) {
   report(state, draws);
 }
 
+// The per-run cost of tabulating one shape's acceptance bounds, paid once per
+// rejection-method cell before the first draw.
+void acceptance_table(benchmark::State& state) {
+  const kavo::GammaShape shape = kavo::gamma_shape(12.0);
+  for (auto _ : state) {
+    const kavo::AcceptanceBounds bounds(shape);
+    benchmark::DoNotOptimize(bounds.bin(0.5).reject_above);
+  }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -100,6 +111,8 @@ int main(int argc, char** argv) {
     benchmark::RegisterBenchmark(("tuned/" + label(in)).c_str(), tuned, in)
         ->Unit(benchmark::kMillisecond);
   }
+  benchmark::RegisterBenchmark("setup/acceptance_table/12", acceptance_table)
+      ->Unit(benchmark::kMicrosecond);
   benchmark::Initialize(&argc, argv);
   if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
   benchmark::RunSpecifiedBenchmarks();
