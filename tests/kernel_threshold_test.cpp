@@ -19,15 +19,17 @@ int check_against_logs(const double* a, int draws) {
   constexpr int D = 4;
   double excess[D];
   kavo::GammaShape shapes[D];
+  kavo::AcceptanceBounds bounds[D];
   for (int i = 0; i < D; ++i) {
     excess[i] = a[i] - 1.0;
     shapes[i] = kavo::gamma_shape(a[i]);
+    bounds[i] = kavo::AcceptanceBounds(shapes[i]);
   }
   kavo::Rng rng{11};
   int undecided = 0;
   for (int n = 0; n < draws; ++n) {
     double p[D];
-    kavo::sample_dirichlet(rng, shapes, D, p);
+    kavo::sample_dirichlet(rng, shapes, bounds, D, p);
     const double f = kavo::log_kernel_excess(excess, p, D);
     const double scale = 1.0 + std::fabs(f);
     const double stars[] = {f,

@@ -25,12 +25,8 @@ void dirichlet_from(Deviate deviate, int d, double* p) {
   for (int i = 0; i < d; ++i) p[i] = g[i] / sum;
 }
 
-template <class UniformSource>
-void sample_dirichlet(UniformSource& rng, const GammaShape* shapes, int d, double* p) {
-  dirichlet_from([&](int i) { return gamdev(rng, shapes[i]); }, d, p);
-}
-
-// The same draw, with each cell's rejection trials settled through its bounds.
+// The draw from the cells' shapes, each cell's rejection trials settled
+// through its bounds (built for that shape).
 template <class UniformSource>
 void sample_dirichlet(UniformSource& rng, const GammaShape* shapes,
                       const AcceptanceBounds* bounds, int d, double* p) {
@@ -39,12 +35,6 @@ void sample_dirichlet(UniformSource& rng, const GammaShape* shapes,
 
 // Two independent rows of a 2x2 table: (A11, A12) then (A21, A22), each row
 // normalised by its own sum, so p[0] + p[1] = 1 and p[2] + p[3] = 1.
-template <class UniformSource>
-void sample_row_blocks(UniformSource& rng, const GammaShape* shapes, double* p) {
-  sample_dirichlet(rng, shapes, 2, p);
-  sample_dirichlet(rng, shapes + 2, 2, p + 2);
-}
-
 template <class UniformSource>
 void sample_row_blocks(UniformSource& rng, const GammaShape* shapes,
                        const AcceptanceBounds* bounds, double* p) {

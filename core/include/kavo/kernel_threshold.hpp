@@ -9,8 +9,7 @@
 // multiplications. Both sides carry rounding error, so the product is compared
 // with thresholds a little above and a little below exp(f_star): a product
 // past either settles the comparison exactly as the log form would decide it,
-// and only a draw within rounding distance of the boundary (about one in a
-// billion) computes f itself.
+// and only a draw within rounding distance of the boundary computes f itself.
 
 #include <cmath>
 
@@ -52,10 +51,9 @@ class KernelThreshold {
       product = product * power(p[i], powers_[i]);
     }
     // Whether the kernel reaches f_star is as unpredictable as a coin, so it
-    // is turned into the result arithmetically rather than by a branch; being
-    // undecided almost never happens.
-    // (Strictly between the thresholds exactly when both differences are
-    // positive; their minimum, a single instruction, makes that one test.)
+    // becomes the result without a branch. The product is strictly between
+    // the thresholds (undecided, almost never) exactly when both differences
+    // are positive; their minimum, one instruction, makes that a single test.
     const double to_lower = product - lower_;
     const double to_upper = upper_ - product;
     if ((to_lower < to_upper ? to_lower : to_upper) > 0.0) return -1.0;
