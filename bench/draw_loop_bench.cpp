@@ -50,11 +50,12 @@ void report(benchmark::State& state, std::int64_t draws) {
       benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
-void tuned(benchmark::State& state, const BenchInput& in) {
+void tuned(benchmark::State& state, const BenchInput& in, std::int64_t max_draws,
+           double precision) {
   const double f_star = kavo::hypothesis_f_star(*in.spec, in.values.data());
   kavo::TangentSettings settings;
-  settings.max_draws = kDraws;
-  settings.precision = 0.0;
+  settings.max_draws = max_draws;
+  settings.precision = precision;
   std::int64_t draws = 0;
   for (auto _ : state) {
     kavo::Rng rng{kavo::kDefaultSeed};
@@ -66,12 +67,14 @@ void tuned(benchmark::State& state, const BenchInput& in) {
   report(state, draws);
 }
 
-void literal(benchmark::State& state, const BenchInput& in) {
+void literal(benchmark::State& state, const BenchInput& in, std::int64_t max_draws,
+             double precision) {
   const double f_star = kavo::hypothesis_f_star(*in.spec, in.values.data());
   std::int64_t draws = 0;
   for (auto _ : state) {
     const kavo_literal::LiteralResult r =
-        kavo_literal::literal_tangent_mass(*in.spec, in.values.data(), f_star, kDraws, 0.0);
+        kavo_literal::literal_tangent_mass(*in.spec, in.values.data(), f_star, max_draws,
+                                           precision);
     benchmark::DoNotOptimize(r.estimate);
     draws = r.draws;
   }
@@ -106,11 +109,20 @@ int main(int argc, char** argv) {
       {&kavoprop_spec(), "nonwhole", {1.7, 2.3, 0.6}},
   };
   for (const BenchInput& in : inputs) {
-    benchmark::RegisterBenchmark(("literal/" + label(in)).c_str(), literal, in)
+    benchmark::RegisterBenchmark(("literal/" + label(in)).c_str(), literal, in, kDraws, 0.0)
         ->Unit(benchmark::kMillisecond);
-    benchmark::RegisterBenchmark(("tuned/" + label(in)).c_str(), tuned, in)
+    benchmark::RegisterBenchmark(("tuned/" + label(in)).c_str(), tuned, in, kDraws, 0.0)
         ->Unit(benchmark::kMillisecond);
   }
+  // A whole run with the default maxMC and precision, stopped by the rule.
+  const BenchInput& mix = inputs.front();
+  const kavo::TangentSettings defaults;
+  benchmark::RegisterBenchmark(("default_run/literal/" + label(mix)).c_str(), literal, mix,
+                               defaults.max_draws, defaults.precision)
+      ->Unit(benchmark::kMillisecond);
+  benchmark::RegisterBenchmark(("default_run/tuned/" + label(mix)).c_str(), tuned, mix,
+                               defaults.max_draws, defaults.precision)
+      ->Unit(benchmark::kMillisecond);
   benchmark::RegisterBenchmark("setup/acceptance_table/12", acceptance_table)
       ->Unit(benchmark::kMicrosecond);
   benchmark::Initialize(&argc, argv);
