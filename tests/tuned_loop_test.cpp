@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -115,3 +117,44 @@ TEST(TunedLoop, SameEvidenceAndDrawsAsALiteralReading) {
     }
   }
 }
+
+TEST(TunedLoop, SameRunsAsALiteralReadingOnRandomArguments) {
+  // 250 argument sets from a fixed sequence, every program, each cell's shape
+  // drawn from one of four kinds: whole below 6 (direct method), whole from 6
+  // (rejection, and whole excesses for the product test), non-whole, and
+  // large (wide acceptance margins). 10001 draws each.
+  const kavo::HypothesisSpec* specs[] = {&kavoind_spec(), &kavomcn_spec(), &kavohomo_spec(),
+                                         &kavohw_spec(), &kavoprop_spec()};
+  kavo::Rng pick{20261208};
+  auto uniform = [&] { return kavo::rng_uniform(pick); };
+  auto shape = [&]() -> double {
+    switch (static_cast<int>(uniform() * 4)) {
+      case 0: return 2.0 + static_cast<int>(uniform() * 4);
+      case 1: return 6.0 + static_cast<int>(uniform() * 40);
+      case 2: return 1.0 + 0.01 + uniform() * 30;
+      default: return std::floor(std::exp(std::log(1e3) + uniform() * std::log(1e4)));
+    }
+  };
+  kavo::TangentSettings settings;
+  settings.max_draws = 10001;
+  settings.precision = 0.0;
+  for (int n = 0; n < 250; ++n) {
+    const kavo::HypothesisSpec& spec = *specs[n % 5];
+    std::vector<double> values;
+    for (int i = 0; i < spec.dimension; ++i) values.push_back(shape());
+    if (&spec == &kavoprop_spec()) values.push_back(0.05 + 0.9 * uniform());
+    const kavo::EvidenceResult tuned = kavo::compute_evidence(spec, values.data(), settings);
+    ASSERT_EQ(tuned.status, kavo::EvidenceStatus::ok) << n;
+    const kavo_literal::LiteralResult literal = kavo_literal::literal_tangent_mass(
+        spec, values.data(), tuned.f_star, settings.max_draws, settings.precision);
+    kavo::Rng rng{kavo::kDefaultSeed};
+    kavo::estimate_tangent_mass(values.data(), spec.dimension, spec.layout, tuned.f_star, settings,
+                                rng);
+    std::ostringstream args;
+    for (double v : values) args << ' ' << v;
+    ASSERT_EQ(tuned.evidence, 1.0 - literal.estimate) << spec.program_name << args.str();
+    ASSERT_EQ(tuned.draws, literal.draws) << spec.program_name << args.str();
+    ASSERT_EQ(rng.state, literal.final_state) << spec.program_name << args.str();
+  }
+}
+
