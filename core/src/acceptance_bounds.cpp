@@ -29,15 +29,17 @@ EndValue end_value(const GammaShape& shape, double y) {
   // Rounding s y and the sum perturbs x by a relative eps (1 + |s y| / x);
   // where that is not small (x near 0 after cancellation) nothing is relied on.
   const double x_perturbation = kEpsilon * (1.0 + std::fabs(sy) / x);
-  const double l = std::log(x / am);
-  v.z = am * l - sy;
-  v.e = rejection_acceptance(shape, x, y);
+  v.z = rejection_exponent(shape, x, y);
+  v.e = rejection_acceptance_of(y, v.z);
+  // am |ln(x / am)|, read back from the exponent (z + s y) instead of a
+  // second log; its rounding is far inside the safety factor below.
+  const double am_log = std::fabs(v.z + sy);
   // The exponent's error, in units of eps: x and x / am (am (2 + |sy| / x)),
-  // a log within one ulp and the product (3 am |l|), s y (|s y|) and the
-  // difference (|z|); exp, 1 + y^2 and the last product add a few eps more.
-  // Eight times that covers every term with room to spare.
-  const double units = 8.0 + am * (2.0 + std::fabs(sy) / x + 3.0 * std::fabs(l)) +
-                       std::fabs(sy) + std::fabs(v.z);
+  // a log within one ulp and the product (3 am |ln(x / am)|), s y (|s y|) and
+  // the difference (|z|); exp, 1 + y^2 and the last product add a few eps
+  // more. Eight times that covers every term with room to spare.
+  const double units = 8.0 + am * (2.0 + std::fabs(sy) / x) + 3.0 * am_log + std::fabs(sy) +
+                       std::fabs(v.z);
   v.error = 8.0 * kEpsilon * units;
   v.usable = x_perturbation <= 1e-6 && v.error <= 1e-3 && std::isfinite(v.e);
   return v;

@@ -52,10 +52,20 @@ double gamma_direct(UniformSource& rng, const GammaShape& shape) {
   return -std::log(rng_uniform_product(rng, shape.direct_uniforms));
 }
 
+// The exponent of a rejection trial's acceptance value: am ln(x / am) - s y.
+inline double rejection_exponent(const GammaShape& shape, double x, double y) {
+  const double am = shape.am;
+  return am * std::log(x / am) - shape.s * y;
+}
+
+// The acceptance value from its exponent.
+inline double rejection_acceptance_of(double y, double exponent) {
+  return (1.0 + y * y) * std::exp(exponent);
+}
+
 // The value a trial of the rejection method compares its third uniform with.
 inline double rejection_acceptance(const GammaShape& shape, double x, double y) {
-  const double am = shape.am;
-  return (1.0 + y * y) * std::exp(am * std::log(x / am) - shape.s * y);
+  return rejection_acceptance_of(y, rejection_exponent(shape, x, y));
 }
 
 // The rejection method. accepts(x, y, u) must say whether u <= e for the trial
