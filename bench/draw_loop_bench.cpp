@@ -9,15 +9,12 @@
 #include <string>
 #include <vector>
 
-#include "kavo/acceptance_bounds.hpp"
-#include "kavo/estimator.hpp"
-#include "kavo/evidence.hpp"
-#include "kavohomo/kavohomo_spec.hpp"
-#include "kavohw/kavohw_spec.hpp"
-#include "kavoind/kavoind_spec.hpp"
-#include "kavomcn/kavomcn_spec.hpp"
-#include "kavoprop/kavoprop_spec.hpp"
+#include "random/acceptance_bounds.hpp"
+#include "monte_carlo/estimator.hpp"
+#include "evidence.hpp"
 #include "literal/literal_reading.hpp"
+#include "hypotheses/registry.hpp"
+#include "monte_carlo/sampler_layout.hpp"
 
 namespace {
 
@@ -60,7 +57,7 @@ void tuned(benchmark::State& state, const BenchInput& in, std::int64_t max_draws
   for (auto _ : state) {
     kavo::Rng rng{kavo::kDefaultSeed};
     const kavo::TangentResult r = kavo::estimate_tangent_mass(
-        in.values.data(), in.spec->dimension, in.spec->layout, f_star, settings, rng);
+        in.values.data(), in.spec->dimension, kavo::sampler_layout(in.spec->blocks), f_star, settings, rng);
     benchmark::DoNotOptimize(r.estimate);
     draws = r.draws;
   }
@@ -95,18 +92,18 @@ void acceptance_table(benchmark::State& state) {
 
 int main(int argc, char** argv) {
   static const std::vector<BenchInput> inputs = {
-      {&kavoind_spec(), "mix", {12, 5, 7, 9}},
-      {&kavoind_spec(), "direct", {2, 3, 4, 5}},
-      {&kavoind_spec(), "rejection", {20, 8, 6, 30}},
-      {&kavoind_spec(), "nonwhole", {2.5, 3, 4.5, 5.5}},
-      {&kavomcn_spec(), "mix", {12, 5, 7, 9}},
-      {&kavohomo_spec(), "mix", {12, 5, 7, 9}},
-      {&kavohomo_spec(), "nonwhole", {1.5, 4, 2.2, 3}},
-      {&kavohw_spec(), "direct", {3, 4, 5}},
-      {&kavohw_spec(), "rejection", {25, 50, 30}},
-      {&kavohw_spec(), "nonwhole", {3, 2, 1.5}},
-      {&kavoprop_spec(), "rejection", {30, 70, 0.25}},
-      {&kavoprop_spec(), "nonwhole", {1.7, 2.3, 0.6}},
+      {&kavo::kIndependence, "mix", {12, 5, 7, 9}},
+      {&kavo::kIndependence, "direct", {2, 3, 4, 5}},
+      {&kavo::kIndependence, "rejection", {20, 8, 6, 30}},
+      {&kavo::kIndependence, "nonwhole", {2.5, 3, 4.5, 5.5}},
+      {&kavo::kSymmetry, "mix", {12, 5, 7, 9}},
+      {&kavo::kHomogeneity, "mix", {12, 5, 7, 9}},
+      {&kavo::kHomogeneity, "nonwhole", {1.5, 4, 2.2, 3}},
+      {&kavo::kHardyWeinberg, "direct", {3, 4, 5}},
+      {&kavo::kHardyWeinberg, "rejection", {25, 50, 30}},
+      {&kavo::kHardyWeinberg, "nonwhole", {3, 2, 1.5}},
+      {&kavo::kProportion, "rejection", {30, 70, 0.25}},
+      {&kavo::kProportion, "nonwhole", {1.7, 2.3, 0.6}},
   };
   for (const BenchInput& in : inputs) {
     benchmark::RegisterBenchmark(("literal/" + label(in)).c_str(), literal, in, kDraws, 0.0)

@@ -12,9 +12,9 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
-#include "kavo/batch.hpp"
-#include "kavo/evidence.hpp"
-#include "kavo/number_parse.hpp"
+#include "batch.hpp"
+#include "evidence.hpp"
+#include "number_parse.hpp"
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
@@ -47,7 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   }
   if (static_cast<int>(argv.size()) >= n + 3) {
     std::int64_t max_draws = 0;
-    if (kavo::parse_whole(argv[n + 2], max_draws) && max_draws > 20000) argv[n + 2] = "20000";
+    if (kavo::cli::parse_whole(argv[n + 2], max_draws) && max_draws > 20000) argv[n + 2] = "20000";
   }
 
   // What the run should do, worked out independently of the driver.
@@ -55,12 +55,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const bool help = final_argc >= 2 && (argv[1] == "-h" || argv[1] == "--help" || argv[1] == "--version");
   bool computable = !help && final_argc >= n + 1 && final_argc <= n + 4;
   double values[kavo::kMaxValues] = {};
-  for (int i = 0; computable && i < n; ++i) computable = kavo::parse_decimal(argv[i + 1], values[i]);
+  for (int i = 0; computable && i < n; ++i) computable = kavo::cli::parse_decimal(argv[i + 1], values[i]);
   computable = computable && spec.validate_parameters(values);
   std::int64_t max_draws = 0;
   double precision = 0.0;
-  if (computable && final_argc >= n + 3) computable = kavo::parse_whole(argv[n + 2], max_draws);
-  if (computable && final_argc >= n + 4) computable = kavo::parse_decimal(argv[n + 3], precision);
+  if (computable && final_argc >= n + 3) computable = kavo::cli::parse_whole(argv[n + 2], max_draws);
+  if (computable && final_argc >= n + 4) computable = kavo::cli::parse_decimal(argv[n + 3], precision);
   computable = computable && std::isfinite(kavo::hypothesis_f_star(spec, values));
 
   const kavo_fuzz::Run run = kavo_fuzz::run_driver(spec, argv);

@@ -10,7 +10,7 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
-#include "kavo/number_parse.hpp"
+#include "number_parse.hpp"
 
 namespace {
 
@@ -42,7 +42,7 @@ int expected_tables(const std::string& input) {
       first = false;
       bool any_number = false;
       double v;
-      for (const std::string& f : fields) any_number = any_number || kavo::parse_decimal(f, v);
+      for (const std::string& f : fields) any_number = any_number || kavo::cli::parse_decimal(f, v);
       if (!any_number) continue;
     }
     ++tables;

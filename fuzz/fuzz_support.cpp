@@ -5,23 +5,13 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "kavo/driver.hpp"
-#include "kavohomo/kavohomo_spec.hpp"
-#include "kavohw/kavohw_spec.hpp"
-#include "kavoind/kavoind_spec.hpp"
-#include "kavomcn/kavomcn_spec.hpp"
-#include "kavoprop/kavoprop_spec.hpp"
+#include "driver.hpp"
+#include "hypotheses/registry.hpp"
 
 namespace kavo_fuzz {
 
 const kavo::HypothesisSpec& spec_by_index(unsigned index) {
-  switch (index % 5) {
-    case 0: return kavoind_spec();
-    case 1: return kavomcn_spec();
-    case 2: return kavohomo_spec();
-    case 3: return kavohw_spec();
-    default: return kavoprop_spec();
-  }
+  return kavo::hypothesis_spec(static_cast<kavo::Hypothesis>(index % kavo::kHypothesisCount));
 }
 
 namespace {
@@ -47,7 +37,7 @@ Run run_driver(const kavo::HypothesisSpec& spec, std::vector<std::string> argv) 
   for (std::string& a : argv) pointers.push_back(a.data());
   pointers.push_back(nullptr);
   Run run;
-  run.status = kavo::run_program(static_cast<int>(argv.size()), pointers.data(), spec, {out, err});
+  run.status = kavo::cli::run_program(static_cast<int>(argv.size()), pointers.data(), spec.id, {out, err});
   run.out = drain(out);
   run.err = drain(err);
   return run;

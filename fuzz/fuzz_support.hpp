@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "kavo/hypothesis_spec.hpp"
+#include "hypotheses/hypothesis_spec.hpp"
 
 namespace kavo_fuzz {
 

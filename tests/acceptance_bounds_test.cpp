@@ -7,9 +7,9 @@
 #include <cmath>
 #include <vector>
 
-#include "kavo/acceptance_bounds.hpp"
-#include "kavo/gamma.hpp"
-#include "kavo/rng.hpp"
+#include "random/acceptance_bounds.hpp"
+#include "random/gamma.hpp"
+#include "random/rng.hpp"
 
 using kavo::AcceptanceBounds;
 

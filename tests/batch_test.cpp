@@ -7,14 +7,10 @@
 #include <string>
 #include <vector>
 
-#include "kavo/batch_line.hpp"
-#include "kavo/evidence.hpp"
-#include "kavohomo/kavohomo_spec.hpp"
-#include "kavohw/kavohw_spec.hpp"
-#include "kavoind/kavoind_spec.hpp"
-#include "kavomcn/kavomcn_spec.hpp"
-#include "kavoprop/kavoprop_spec.hpp"
+#include "batch_line.hpp"
+#include "evidence.hpp"
 #include "test_support.hpp"
+#include "hypotheses/registry.hpp"
 
 using kavo_test::Captured;
 using kavo_test::run_in_process;
@@ -69,18 +65,18 @@ TEST(Batch, LabelledPanelWithHeaderCommentsCrlfAndABadRow) {
       "  rs4   1   2   1\r\n"
       "rs5 1 2\r\n"
       "rs6,2,1,5\r\n";
-  const Captured c = batch(kavohw_spec(), input, {"--prior", "1", "--threads", "2"});
+  const Captured c = batch(kavo::kHardyWeinberg, input, {"--prior", "1", "--threads", "2"});
   EXPECT_EQ(c.status, 1);
   const auto out = lines_of(c.out);
   ASSERT_EQ(out.size(), 7u);
   EXPECT_EQ(out[0], "label\tAaa\tAab\tAbb\tevidence\tdraws\thalf_width");
   EXPECT_EQ(cells_of(out[1])[0], "rs1");
-  EXPECT_EQ(cells_of(out[1])[4], single_run(kavohw_spec(), {"12", "10", "4"}));
-  EXPECT_EQ(cells_of(out[2])[4], single_run(kavohw_spec(), {"25", "50", "30"}));
+  EXPECT_EQ(cells_of(out[1])[4], single_run(kavo::kHardyWeinberg, {"12", "10", "4"}));
+  EXPECT_EQ(cells_of(out[2])[4], single_run(kavo::kHardyWeinberg, {"25", "50", "30"}));
   EXPECT_EQ(out[3], "rs3\tNA\tNA\tNA\tNA\tNA\tNA");
-  EXPECT_EQ(cells_of(out[4])[4], single_run(kavohw_spec(), {"2", "3", "2"}));
+  EXPECT_EQ(cells_of(out[4])[4], single_run(kavo::kHardyWeinberg, {"2", "3", "2"}));
   EXPECT_EQ(out[5], "rs5\tNA\tNA\tNA\tNA\tNA\tNA");
-  EXPECT_EQ(cells_of(out[6])[4], single_run(kavohw_spec(), {"3", "2", "6"}));
+  EXPECT_EQ(cells_of(out[6])[4], single_run(kavo::kHardyWeinberg, {"3", "2", "6"}));
   EXPECT_EQ(c.err,
             "kavohw ERROR : line 6: invalid number for Aab: 'x'\n"
             "kavohw ERROR : line 8: expected 3 numbers after the label, found 2\n");
@@ -93,11 +89,11 @@ TEST(Batch, EveryProgramMatchesItsPositionalRunWithAnyThreadCount) {
     const kavo::HypothesisSpec* spec;
     std::vector<std::vector<std::string>> rows;
   } programs[] = {
-      {&kavoind_spec(), {{"12", "5", "7", "9"}, {"2.5", "3", "4.5", "7"}, {"3", "5", "3", "5"}}},
-      {&kavomcn_spec(), {{"12", "5", "7", "9"}, {"3.5", "9", "2.5", "4"}}},
-      {&kavohomo_spec(), {{"12", "5", "7", "9"}, {"1.5", "4", "2.2", "3"}}},
-      {&kavohw_spec(), {{"12", "10", "4"}, {"3", "2", "1.5"}}},
-      {&kavoprop_spec(), {{"3", "5", "0.4"}, {"1.7", "2.3", "0.6"}, {"11", "11", "0.5"}}},
+      {&kavo::kIndependence, {{"12", "5", "7", "9"}, {"2.5", "3", "4.5", "7"}, {"3", "5", "3", "5"}}},
+      {&kavo::kSymmetry, {{"12", "5", "7", "9"}, {"3.5", "9", "2.5", "4"}}},
+      {&kavo::kHomogeneity, {{"12", "5", "7", "9"}, {"1.5", "4", "2.2", "3"}}},
+      {&kavo::kHardyWeinberg, {{"12", "10", "4"}, {"3", "2", "1.5"}}},
+      {&kavo::kProportion, {{"3", "5", "0.4"}, {"1.7", "2.3", "0.6"}, {"11", "11", "0.5"}}},
   };
   for (const auto& p : programs) {
     std::string input;
@@ -120,15 +116,15 @@ TEST(Batch, EveryProgramMatchesItsPositionalRunWithAnyThreadCount) {
 }
 
 TEST(Batch, PriorGoesToTheDirichletParametersOnly) {
-  const Captured c = batch(kavoprop_spec(), "2 4 0.4\n", {"--prior", "1"});
+  const Captured c = batch(kavo::kProportion, "2 4 0.4\n", {"--prior", "1"});
   EXPECT_EQ(c.status, 0);
   const auto cells = cells_of(lines_of(c.out)[1]);
   EXPECT_EQ(cells[0], "3");
   EXPECT_EQ(cells[1], "5");
   EXPECT_EQ(cells[2], "0.4");
-  EXPECT_EQ(cells[3], single_run(kavoprop_spec(), {"3", "5", "0.4"}));
+  EXPECT_EQ(cells[3], single_run(kavo::kProportion, {"3", "5", "0.4"}));
   // Without the prior the raw counts 1 are refused, each with its own row.
-  const Captured refused = batch(kavoind_spec(), "1 2 3 4\n5 6 7 8\n");
+  const Captured refused = batch(kavo::kIndependence, "1 2 3 4\n5 6 7 8\n");
   EXPECT_EQ(refused.status, 1);
   EXPECT_EQ(lines_of(refused.out)[1], "1\t2\t3\t4\tNA\tNA\tNA");
   EXPECT_NE(lines_of(refused.out)[2].find("e-0"), std::string::npos);
@@ -138,7 +134,7 @@ TEST(Batch, PriorGoesToTheDirichletParametersOnly) {
 
 TEST(Batch, EmptyInputGivesTheHeaderAlone) {
   for (const std::string input : {"", "# nothing\n\n", "marker aa ab bb\n"}) {
-    const Captured c = batch(kavohw_spec(), input);
+    const Captured c = batch(kavo::kHardyWeinberg, input);
     EXPECT_EQ(c.status, 0);
     EXPECT_EQ(c.out, "Aaa\tAab\tAbb\tevidence\tdraws\thalf_width\n");
   }
@@ -146,13 +142,13 @@ TEST(Batch, EmptyInputGivesTheHeaderAlone) {
 
 TEST(Batch, SeedOptionChangesTheStreamAndElevenIsTheDefault) {
   const std::string input = "12 5 7 9\n";
-  const Captured plain = batch(kavoind_spec(), input);
-  EXPECT_EQ(plain.out, batch(kavoind_spec(), input, {"--seed", "11"}).out);
-  EXPECT_NE(plain.out, batch(kavoind_spec(), input, {"--seed=12345"}).out);
+  const Captured plain = batch(kavo::kIndependence, input);
+  EXPECT_EQ(plain.out, batch(kavo::kIndependence, input, {"--seed", "11"}).out);
+  EXPECT_NE(plain.out, batch(kavo::kIndependence, input, {"--seed=12345"}).out);
 }
 
 TEST(Batch, LabelInAnUnlabelledInputIsAFailedRowNotADroppedLabel) {
-  const Captured c = batch(kavohw_spec(), "3 2 1.5\nrs9 3 2 1.5\n");
+  const Captured c = batch(kavo::kHardyWeinberg, "3 2 1.5\nrs9 3 2 1.5\n");
   EXPECT_EQ(c.status, 1);
   EXPECT_EQ(lines_of(c.out)[2], "3\t2\t1.5\tNA\tNA\tNA");
   EXPECT_NE(c.err.find("line 2: a label ('rs9'), but the first table has none"), std::string::npos);
@@ -173,7 +169,7 @@ TEST(Batch, BadOptionsAndMissingFilesAreClearErrors) {
       {{"--batch", "/nonexistent/panel.txt"}, "cannot read '/nonexistent/panel.txt': No such file"},
   };
   for (const auto& c : cases) {
-    const Captured r = run_in_process(kavohw_spec(), "kavohw", c.args);
+    const Captured r = run_in_process(kavo::kHardyWeinberg, "kavohw", c.args);
     EXPECT_EQ(r.status, 1) << c.message;
     EXPECT_EQ(r.out, "") << c.message;
     EXPECT_NE(r.err.find("kavohw ERROR : " + c.message), std::string::npos) << r.err;
@@ -190,31 +186,32 @@ TEST(Batch, ReadsStandardInput) {
     EXPECT_EQ(c.err, "");
     const auto out = lines_of(c.out);
     ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(cells_of(out[1])[4], single_run(kavohw_spec(), {"12", "10", "4"}));
+    EXPECT_EQ(cells_of(out[1])[4], single_run(kavo::kHardyWeinberg, {"12", "10", "4"}));
   }
 }
 
 TEST(BatchLine, SplitsLabelsAndCountsFields) {
-  kavo::BatchLine line = kavo::parse_batch_line("  # x", kavohw_spec());
-  EXPECT_EQ(line.kind, kavo::LineKind::skip);
-  line = kavo::parse_batch_line(" \t,\r", kavohw_spec());
-  EXPECT_EQ(line.kind, kavo::LineKind::skip);
-  line = kavo::parse_batch_line("m1,,2,\t3 4\r", kavohw_spec());
+  const kavo::cli::Program hw = kavo::cli::program_of(kavo::Hypothesis::hardy_weinberg);
+  kavo::cli::BatchLine line = kavo::cli::parse_batch_line("  # x", hw);
+  EXPECT_EQ(line.kind, kavo::cli::LineKind::skip);
+  line = kavo::cli::parse_batch_line(" \t,\r", hw);
+  EXPECT_EQ(line.kind, kavo::cli::LineKind::skip);
+  line = kavo::cli::parse_batch_line("m1,,2,\t3 4\r", hw);
   EXPECT_TRUE(line.values_read);
   EXPECT_EQ(line.label, "m1");
   EXPECT_EQ(line.values[2], 4.0);
-  line = kavo::parse_batch_line("1 2 3 4 5 6 7 8", kavohw_spec());
+  line = kavo::cli::parse_batch_line("1 2 3 4 5 6 7 8", hw);
   EXPECT_EQ(line.error, "expected 3 numbers, found 8");
-  line = kavo::parse_batch_line("aa ab bb", kavohw_spec());
+  line = kavo::cli::parse_batch_line("aa ab bb", hw);
   EXPECT_TRUE(line.all_fields_non_numeric);
   // A number far along the line still makes it a table, not a header (found by fuzzing).
-  line = kavo::parse_batch_line("a b c d e f g 9", kavohw_spec());
+  line = kavo::cli::parse_batch_line("a b c d e f g 9", hw);
   EXPECT_FALSE(line.all_fields_non_numeric);
   EXPECT_EQ(line.error, "expected 3 numbers after the label, found 7");
 }
 
 TEST(Batch, AMalformedFirstLineIsARowNotAHeader) {
-  const Captured c = batch(kavohw_spec(), "a b c d e f g 9\n3 2 1.5\n");
+  const Captured c = batch(kavo::kHardyWeinberg, "a b c d e f g 9\n3 2 1.5\n");
   EXPECT_EQ(c.status, 1);
   const auto out = lines_of(c.out);
   ASSERT_EQ(out.size(), 3u);

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "kavo/dirichlet.hpp"
+#include "random/dirichlet.hpp"
 #include "test_support.hpp"
 
 using kavo::GammaShape;

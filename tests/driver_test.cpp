@@ -5,12 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "kavohomo/kavohomo_spec.hpp"
-#include "kavohw/kavohw_spec.hpp"
-#include "kavoind/kavoind_spec.hpp"
-#include "kavomcn/kavomcn_spec.hpp"
-#include "kavoprop/kavoprop_spec.hpp"
 #include "test_support.hpp"
+#include "hypotheses/registry.hpp"
 
 using kavo_test::Captured;
 using kavo_test::run_in_process;
@@ -33,7 +29,7 @@ std::string malformed(const std::string& program, const std::string& name,
 }
 
 Captured ind(const std::vector<std::string>& args) {
-  return run_in_process(kavoind_spec(), "./kavoind", args);
+  return run_in_process(kavo::kIndependence, "./kavoind", args);
 }
 
 }  // namespace
@@ -46,10 +42,10 @@ TEST(Driver, TooFewOrTooManyArgumentsPrintUsageAndFail) {
     EXPECT_EQ(c.err, kUsageInd);
     EXPECT_EQ(c.out, "");
   }
-  const Captured hw = run_in_process(kavohw_spec(), "kavohw", {"2", "2"});
+  const Captured hw = run_in_process(kavo::kHardyWeinberg, "kavohw", {"2", "2"});
   EXPECT_EQ(hw.err, "\n\nkavohw\n\nParameters:\n<Aaa> <Aab> <Abb> [outputfile [maxMC [precision]]]\n"
                     "[ ] = Optional parameters\n");
-  const Captured prop = run_in_process(kavoprop_spec(), "kavoprop", {"2", "2"});
+  const Captured prop = run_in_process(kavo::kProportion, "kavoprop", {"2", "2"});
   EXPECT_NE(prop.err.find("\n<A1> <A2> <p0> [outputfile"), std::string::npos);
 }
 
@@ -61,7 +57,7 @@ TEST(Driver, HelpAndVersionGoToStandardOutput) {
     EXPECT_NE(c.out.find("\nBatch mode:\n./kavoind --batch [FILE]"), std::string::npos);
     EXPECT_EQ(c.err, "");
   }
-  const Captured v = run_in_process(kavomcn_spec(), "/usr/bin/kavomcn", {"--version"});
+  const Captured v = run_in_process(kavo::kSymmetry, "/usr/bin/kavomcn", {"--version"});
   EXPECT_EQ(v.status, 0);
   EXPECT_EQ(v.out, std::string("kavomcn ") + KAVO_TEST_VERSION + "\n");
 }
@@ -70,9 +66,9 @@ TEST(Driver, MalformedNumbersAreNamedInOrder) {
   Captured c = ind({"12", "5,5", "x", "9"});
   EXPECT_EQ(c.status, 1);
   EXPECT_EQ(c.err, malformed("./kavoind", "A12", "5,5"));
-  c = run_in_process(kavohw_spec(), "kavohw", {"3", " 1e999 ", "2"});
+  c = run_in_process(kavo::kHardyWeinberg, "kavohw", {"3", " 1e999 ", "2"});
   EXPECT_EQ(c.err, malformed("kavohw", "Aab", " 1e999 "));
-  c = run_in_process(kavoprop_spec(), "kavoprop", {"3", "5", "nan"});
+  c = run_in_process(kavo::kProportion, "kavoprop", {"3", "5", "nan"});
   EXPECT_EQ(c.err, malformed("kavoprop", "p0", "nan"));
   c = ind({"12", "5", "7", "9", "out", "1e6"});
   EXPECT_EQ(c.err, malformed("./kavoind", "maxMC", "1e6"));
@@ -87,7 +83,7 @@ TEST(Driver, RefusalComesBeforeTheRunSettingsAreRead) {
   EXPECT_EQ(c.err, refused("./kavoind"));
   for (const auto& args : {std::vector<std::string>{"2", "1", "0.5"}, {"2", "2", "0"},
                            {"2", "2", "1"}}) {
-    const Captured p = run_in_process(kavoprop_spec(), "kavoprop", args);
+    const Captured p = run_in_process(kavo::kProportion, "kavoprop", args);
     EXPECT_EQ(p.err, refused("kavoprop"));
     EXPECT_EQ(p.status, 1);
   }
@@ -97,12 +93,12 @@ TEST(Driver, HypothesisAtThePosteriorModePrintsExactlyOne) {
   const struct {
     const kavo::HypothesisSpec* spec;
     std::vector<std::string> values;
-  } cases[] = {{&kavoind_spec(), {"2", "3", "3", "5"}},
-               {&kavoind_spec(), {"2", "2", "2", "2"}},
-               {&kavomcn_spec(), {"12", "5", "5", "9"}},
-               {&kavohomo_spec(), {"3", "5", "3", "5"}},
-               {&kavohw_spec(), {"2", "3", "2"}},
-               {&kavoprop_spec(), {"11", "11", "0.5"}}};
+  } cases[] = {{&kavo::kIndependence, {"2", "3", "3", "5"}},
+               {&kavo::kIndependence, {"2", "2", "2", "2"}},
+               {&kavo::kSymmetry, {"12", "5", "5", "9"}},
+               {&kavo::kHomogeneity, {"3", "5", "3", "5"}},
+               {&kavo::kHardyWeinberg, {"2", "3", "2"}},
+               {&kavo::kProportion, {"11", "11", "0.5"}}};
   for (const auto& c : cases) {
     const std::string file = kavo_test::temp_path(std::string(c.spec->program_name) + ".mode");
     std::vector<std::string> args = c.values;
@@ -126,7 +122,7 @@ TEST(Driver, OutputFileHoldsTheReportedNumberAndIsTruncated) {
   EXPECT_EQ(c.err, "evidence = 0.000000e+00\n\n");
   EXPECT_EQ(kavo_test::read_file(file), "0.000000e+00\n");
   // A name that looks like a number is still the output file.
-  const Captured numeric = run_in_process(kavohw_spec(), "kavohw",
+  const Captured numeric = run_in_process(kavo::kHardyWeinberg, "kavohw",
                                           {"3", "2", "1.5", kavo_test::temp_path("20000")});
   EXPECT_EQ(numeric.status, 0);
   EXPECT_EQ(kavo_test::read_file(kavo_test::temp_path("20000")), "7.910139e-01\n");

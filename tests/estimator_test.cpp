@@ -3,7 +3,7 @@
 #include <cmath>
 #include <limits>
 
-#include "kavo/estimator.hpp"
+#include "monte_carlo/estimator.hpp"
 
 using kavo::SamplerLayout;
 using kavo::TangentSettings;

@@ -2,7 +2,7 @@
 
 #include <cmath>
 
-#include "kavo/gamma.hpp"
+#include "random/gamma.hpp"
 #include "test_support.hpp"
 
 using kavo::Rng;

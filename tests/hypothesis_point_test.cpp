@@ -4,13 +4,9 @@
 #include <sstream>
 #include <vector>
 
-#include "kavo/dirichlet.hpp"
-#include "kavo/evidence.hpp"
-#include "kavohomo/kavohomo_spec.hpp"
-#include "kavohw/kavohw_spec.hpp"
-#include "kavoind/kavoind_spec.hpp"
-#include "kavomcn/kavomcn_spec.hpp"
-#include "kavoprop/kavoprop_spec.hpp"
+#include "random/dirichlet.hpp"
+#include "evidence.hpp"
+#include "hypotheses/registry.hpp"
 
 namespace {
 
@@ -33,22 +29,22 @@ std::string describe(const PointCase& c) {
 
 TEST(HypothesisPoint, KnownPointsAndThresholds) {
   const std::vector<PointCase> cases = {
-      {&kavoind_spec(), {2, 2, 2, 2}, {0.25, 0.25, 0.25, 0.25}, 4 * std::log(0.25), 1e-12},
-      {&kavoind_spec(), {12, 5, 7, 9},
+      {&kavo::kIndependence, {2, 2, 2, 2}, {0.25, 0.25, 0.25, 0.25}, 4 * std::log(0.25), 1e-12},
+      {&kavo::kIndependence, {12, 5, 7, 9},
        {255.0 / 841, 180.0 / 841, 238.0 / 841, 168.0 / 841}, -39.75210, 1e-5},
-      {&kavomcn_spec(), {2, 2, 2, 2}, {0.25, 0.25, 0.25, 0.25}, 4 * std::log(0.25), 1e-12},
-      {&kavomcn_spec(), {12, 5, 7, 9}, {11.0 / 29, 5.0 / 29, 5.0 / 29, 8.0 / 29}, -38.544820, 1e-6},
-      {&kavomcn_spec(), {20, 8, 6, 30}, {19.0 / 60, 0.1, 0.1, 29.0 / 60}, -70.563640, 1e-6},
-      {&kavohomo_spec(), {2, 2, 2, 2}, {0.5, 0.5, 0.5, 0.5}, 4 * std::log(0.5), 1e-12},
-      {&kavohomo_spec(), {12, 5, 7, 9}, {17.0 / 29, 12.0 / 29, 17.0 / 29, 12.0 / 29}, -19.668072, 1e-6},
-      {&kavohomo_spec(), {20, 8, 6, 30}, {0.4, 0.6, 0.4, 0.6}, -40.380700, 1e-6},
-      {&kavohw_spec(), {2, 2, 2}, {0.25, 0.5, 0.25},
+      {&kavo::kSymmetry, {2, 2, 2, 2}, {0.25, 0.25, 0.25, 0.25}, 4 * std::log(0.25), 1e-12},
+      {&kavo::kSymmetry, {12, 5, 7, 9}, {11.0 / 29, 5.0 / 29, 5.0 / 29, 8.0 / 29}, -38.544820, 1e-6},
+      {&kavo::kSymmetry, {20, 8, 6, 30}, {19.0 / 60, 0.1, 0.1, 29.0 / 60}, -70.563640, 1e-6},
+      {&kavo::kHomogeneity, {2, 2, 2, 2}, {0.5, 0.5, 0.5, 0.5}, 4 * std::log(0.5), 1e-12},
+      {&kavo::kHomogeneity, {12, 5, 7, 9}, {17.0 / 29, 12.0 / 29, 17.0 / 29, 12.0 / 29}, -19.668072, 1e-6},
+      {&kavo::kHomogeneity, {20, 8, 6, 30}, {0.4, 0.6, 0.4, 0.6}, -40.380700, 1e-6},
+      {&kavo::kHardyWeinberg, {2, 2, 2}, {0.25, 0.5, 0.25},
        std::log(0.25) + std::log(0.5) + std::log(0.25), 1e-12},
-      {&kavohw_spec(), {3, 2, 1.5}, {25.0 / 49, 20.0 / 49, 4.0 / 49}, -3.494740, 1e-6},
-      {&kavohw_spec(), {12, 10, 4},
+      {&kavo::kHardyWeinberg, {3, 2, 1.5}, {25.0 / 49, 20.0 / 49, 4.0 / 49}, -3.494740, 1e-6},
+      {&kavo::kHardyWeinberg, {12, 10, 4},
        {std::pow(31.0 / 46, 2), 2 * (31.0 / 46) * (15.0 / 46), std::pow(15.0 / 46, 2)}, -22.80482, 1e-5},
-      {&kavoprop_spec(), {3, 5, 0.4}, {0.4, 0.6}, 2 * std::log(0.4) + 4 * std::log(0.6), 1e-12},
-      {&kavoprop_spec(), {11, 11, 0.5}, {0.5, 0.5}, 20 * std::log(0.5), 1e-12},
+      {&kavo::kProportion, {3, 5, 0.4}, {0.4, 0.6}, 2 * std::log(0.4) + 4 * std::log(0.6), 1e-12},
+      {&kavo::kProportion, {11, 11, 0.5}, {0.5, 0.5}, 20 * std::log(0.5), 1e-12},
   };
   for (const PointCase& c : cases) {
     double point[kavo::kMaxCells];
@@ -66,21 +62,21 @@ TEST(HypothesisPoint, CellsAreFormedInTheStatedOrder) {
   // form; bit-level differences would change which draws reach f_star.
   double p[4];
   const double hw[3] = {12, 10, 4};
-  kavohw_spec().hypothesis_point(hw, p);
+  kavo::kHardyWeinberg.hypothesis_point(hw, p);
   EXPECT_EQ(p[2], 1.0 - p[0] - p[1]);
   const double ind[4] = {12, 5, 7, 9};
-  kavoind_spec().hypothesis_point(ind, p);
+  kavo::kIndependence.hypothesis_point(ind, p);
   EXPECT_EQ(p[3], 1.0 - p[0] - p[1] - p[2]);
   const double mcn[4] = {3.5, 9, 2.5, 4};
-  kavomcn_spec().hypothesis_point(mcn, p);
+  kavo::kSymmetry.hypothesis_point(mcn, p);
   EXPECT_EQ(p[1], p[2]);
   EXPECT_EQ(p[1], (1.0 - p[0] - p[3]) * 0.5);
 }
 
 TEST(Validation, EachValueMustExceedOneAndP0LieInsideTheUnitInterval) {
   const double ok4[4] = {1.0001, 2, 2, 2};
-  EXPECT_TRUE(kavoind_spec().validate_parameters(ok4));
-  for (const kavo::HypothesisSpec* spec : {&kavoind_spec(), &kavomcn_spec(), &kavohomo_spec()}) {
+  EXPECT_TRUE(kavo::kIndependence.validate_parameters(ok4));
+  for (const kavo::HypothesisSpec* spec : {&kavo::kIndependence, &kavo::kSymmetry, &kavo::kHomogeneity}) {
     for (int cell = 0; cell < 4; ++cell) {
       double a[4] = {2, 2, 2, 2};
       a[cell] = 1.0;
@@ -90,11 +86,11 @@ TEST(Validation, EachValueMustExceedOneAndP0LieInsideTheUnitInterval) {
   for (int cell = 0; cell < 3; ++cell) {
     double a[3] = {2, 2, 2};
     a[cell] = 1.0;
-    EXPECT_FALSE(kavohw_spec().validate_parameters(a)) << "kavohw cell " << cell;
+    EXPECT_FALSE(kavo::kHardyWeinberg.validate_parameters(a)) << "kavohw cell " << cell;
   }
   const auto prop_ok = [](double a1, double a2, double p0) {
     const double v[3] = {a1, a2, p0};
-    return kavoprop_spec().validate_parameters(v);
+    return kavo::kProportion.validate_parameters(v);
   };
   EXPECT_TRUE(prop_ok(1.0001, 1.0001, 0.000001));
   EXPECT_TRUE(prop_ok(2, 2, 0.999999));

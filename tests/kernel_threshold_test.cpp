@@ -6,9 +6,9 @@
 #include <cmath>
 #include <limits>
 
-#include "kavo/dirichlet.hpp"
-#include "kavo/kernel_threshold.hpp"
-#include "kavo/rng.hpp"
+#include "random/dirichlet.hpp"
+#include "monte_carlo/kernel_threshold.hpp"
+#include "random/rng.hpp"
 
 namespace {
 

@@ -3,7 +3,7 @@
 #include <clocale>
 #include <cmath>
 
-#include "kavo/number_parse.hpp"
+#include "number_parse.hpp"
 
 TEST(ParseDecimal, AcceptsWellFormedDecimals) {
   const struct {
@@ -14,7 +14,7 @@ TEST(ParseDecimal, AcceptsWellFormedDecimals) {
                {"0.000001", 1e-6}, {"1e+2", 100}, {"007", 7},       {"-0", 0}};
   for (const auto& c : cases) {
     double v = -999;
-    EXPECT_TRUE(kavo::parse_decimal(c.text, v)) << c.text;
+    EXPECT_TRUE(kavo::cli::parse_decimal(c.text, v)) << c.text;
     EXPECT_EQ(v, c.value) << c.text;
   }
 }
@@ -24,47 +24,47 @@ TEST(ParseDecimal, RefusesWhatAtofWouldSilentlyTruncate) {
                            "inf", "-inf", "nan", "1e999", "-1e400", "1..2", "1 2", "e5",
                            "1e5.5", "++1", "1d"}) {
     double v = 42;
-    EXPECT_FALSE(kavo::parse_decimal(text, v)) << "'" << text << "'";
+    EXPECT_FALSE(kavo::cli::parse_decimal(text, v)) << "'" << text << "'";
     EXPECT_EQ(v, 42) << text;
   }
 }
 
 TEST(ParseDecimal, UnderflowIsAcceptedAsTheNearestDouble) {
   double v = -1;
-  EXPECT_TRUE(kavo::parse_decimal("1e-400", v));
+  EXPECT_TRUE(kavo::cli::parse_decimal("1e-400", v));
   EXPECT_EQ(v, 0.0);
-  EXPECT_TRUE(kavo::parse_decimal("0.00000e999", v));
+  EXPECT_TRUE(kavo::cli::parse_decimal("0.00000e999", v));
   EXPECT_EQ(v, 0.0);
-  EXPECT_TRUE(kavo::parse_decimal("1e-320", v));
+  EXPECT_TRUE(kavo::cli::parse_decimal("1e-320", v));
   EXPECT_GT(v, 0.0);
   EXPECT_LT(v, 1e-319);
-  EXPECT_TRUE(kavo::parse_decimal("0.0001e-99999999999999999999", v));
+  EXPECT_TRUE(kavo::cli::parse_decimal("0.0001e-99999999999999999999", v));
   EXPECT_EQ(v, 0.0);
-  EXPECT_FALSE(kavo::parse_decimal("100e-1e", v));
-  EXPECT_TRUE(kavo::parse_decimal("0.1e309", v));  // 1e308 fits, despite the exponent
+  EXPECT_FALSE(kavo::cli::parse_decimal("100e-1e", v));
+  EXPECT_TRUE(kavo::cli::parse_decimal("0.1e309", v));  // 1e308 fits, despite the exponent
   EXPECT_EQ(v, 1e308);
-  EXPECT_FALSE(kavo::parse_decimal("1.8e308", v));
+  EXPECT_FALSE(kavo::cli::parse_decimal("1.8e308", v));
 }
 
 TEST(ParseDecimal, IgnoresTheLocale) {
   // In a locale with a decimal comma, "2.5" must still read as 2.5.
   if (std::setlocale(LC_NUMERIC, "de_DE.UTF-8") == nullptr) GTEST_SKIP() << "no de_DE locale";
   double v = 0;
-  EXPECT_TRUE(kavo::parse_decimal("2.5", v));
-  EXPECT_FALSE(kavo::parse_decimal("2,5", v));
+  EXPECT_TRUE(kavo::cli::parse_decimal("2.5", v));
+  EXPECT_FALSE(kavo::cli::parse_decimal("2,5", v));
   std::setlocale(LC_NUMERIC, "C");
   EXPECT_EQ(v, 2.5);
 }
 
 TEST(ParseWhole, AcceptsSigned64BitIntegersOnly) {
   std::int64_t v = 0;
-  EXPECT_TRUE(kavo::parse_whole(" +20000 ", v));
+  EXPECT_TRUE(kavo::cli::parse_whole(" +20000 ", v));
   EXPECT_EQ(v, 20000);
-  EXPECT_TRUE(kavo::parse_whole("-5", v));
+  EXPECT_TRUE(kavo::cli::parse_whole("-5", v));
   EXPECT_EQ(v, -5);
-  EXPECT_TRUE(kavo::parse_whole("9223372036854775807", v));
+  EXPECT_TRUE(kavo::cli::parse_whole("9223372036854775807", v));
   EXPECT_EQ(v, INT64_MAX);
   for (const char* text : {"", "1e6", "2.0", "9223372036854775808", "12x", "+-1", "abc", "+", "0x10"}) {
-    EXPECT_FALSE(kavo::parse_whole(text, v)) << "'" << text << "'";
+    EXPECT_FALSE(kavo::cli::parse_whole(text, v)) << "'" << text << "'";
   }
 }

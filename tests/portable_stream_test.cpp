@@ -10,8 +10,8 @@
 
 #include <cstdint>
 
-#include "kavo/rng.hpp"
-#include "kavo/uniform_stream.hpp"
+#include "random/rng.hpp"
+#include "random/uniform_stream.hpp"
 
 TEST(PortableStream, RepeatsTheGeneratorAndHandsBackItsState) {
   for (std::int32_t seed : {11, 1, 16807, 1043618065, 2147483646}) {

@@ -5,12 +5,10 @@
 
 #include <array>
 
-#include "kavo/estimator.hpp"
-#include "kavo/evidence.hpp"
-#include "kavohomo/kavohomo_spec.hpp"
-#include "kavoind/kavoind_spec.hpp"
-#include "kavomcn/kavomcn_spec.hpp"
-#include "kavoprop/kavoprop_spec.hpp"
+#include "monte_carlo/estimator.hpp"
+#include "evidence.hpp"
+#include "hypotheses/registry.hpp"
+#include "monte_carlo/sampler_layout.hpp"
 
 namespace {
 
@@ -27,7 +25,7 @@ StreamRun fixed_run(const kavo::HypothesisSpec& spec, const double* values, std:
   settings.precision = 0.0;
   kavo::Rng rng{kavo::kDefaultSeed};
   StreamRun run;
-  run.result = kavo::estimate_tangent_mass(values, spec.dimension, spec.layout,
+  run.result = kavo::estimate_tangent_mass(values, spec.dimension, kavo::sampler_layout(spec.blocks),
                                            kavo::hypothesis_f_star(spec, values), settings, rng);
   run.rng_after = rng;
   return run;
@@ -37,8 +35,8 @@ StreamRun fixed_run(const kavo::HypothesisSpec& spec, const double* values, std:
 
 TEST(ProgramRelations, SymmetryAndIndependenceDrawTheSameSamples) {
   const double a[4] = {12, 5, 7.5, 9};
-  const StreamRun ind = fixed_run(kavoind_spec(), a, 20000);
-  const StreamRun mcn = fixed_run(kavomcn_spec(), a, 20000);
+  const StreamRun ind = fixed_run(kavo::kIndependence, a, 20000);
+  const StreamRun mcn = fixed_run(kavo::kSymmetry, a, 20000);
   EXPECT_EQ(ind.rng_after.state, mcn.rng_after.state);
   EXPECT_NE(ind.result.estimate, mcn.result.estimate);  // only f_star differs
 }
@@ -46,8 +44,8 @@ TEST(ProgramRelations, SymmetryAndIndependenceDrawTheSameSamples) {
 TEST(ProgramRelations, HomogeneityConsumesTheStreamLikeAFourCellDraw) {
   for (const auto& a : {std::array<double, 4>{2, 2, 2, 2}, std::array<double, 4>{1.5, 4, 2.2, 3},
                         std::array<double, 4>{20, 8, 6, 30}}) {
-    const StreamRun homo = fixed_run(kavohomo_spec(), a.data(), 10000);
-    const StreamRun ind = fixed_run(kavoind_spec(), a.data(), 10000);
+    const StreamRun homo = fixed_run(kavo::kHomogeneity, a.data(), 10000);
+    const StreamRun ind = fixed_run(kavo::kIndependence, a.data(), 10000);
     EXPECT_EQ(homo.rng_after.state, ind.rng_after.state) << a[0] << " " << a[1];
   }
 }
@@ -55,8 +53,8 @@ TEST(ProgramRelations, HomogeneityConsumesTheStreamLikeAFourCellDraw) {
 TEST(ProgramRelations, P0ChangesTheThresholdNeverTheDraws) {
   const double low[3] = {3, 5, 0.2};
   const double high[3] = {3, 5, 0.4};
-  const StreamRun a = fixed_run(kavoprop_spec(), low, 10000);
-  const StreamRun b = fixed_run(kavoprop_spec(), high, 10000);
+  const StreamRun a = fixed_run(kavo::kProportion, low, 10000);
+  const StreamRun b = fixed_run(kavo::kProportion, high, 10000);
   EXPECT_EQ(a.rng_after.state, b.rng_after.state);
   EXPECT_NE(a.result.estimate, b.result.estimate);
   // A four-value spec reading p0 as a Dirichlet cell would draw three gamma

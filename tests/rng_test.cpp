@@ -3,7 +3,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "kavo/rng.hpp"
+#include "random/rng.hpp"
 
 using kavo::Rng;
 

@@ -11,7 +11,7 @@
 #include <sstream>
 #include <stdexcept>
 
-#include "kavo/driver.hpp"
+#include "driver.hpp"
 
 extern char** environ;
 
@@ -72,7 +72,7 @@ Captured run_in_process(const kavo::HypothesisSpec& spec, const std::string& arg
   std::vector<std::string> storage;
   std::vector<char*> argv = make_argv(argv0, args, storage);
   CaptureFiles files;
-  return files.collect(kavo::run_program(static_cast<int>(argv.size()) - 1, argv.data(), spec,
+  return files.collect(kavo::cli::run_program(static_cast<int>(argv.size()) - 1, argv.data(), spec.id,
                                          {files.out, files.err}));
 }
 

@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "kavo/hypothesis_spec.hpp"
-#include "kavo/rng.hpp"
+#include "hypotheses/hypothesis_spec.hpp"
+#include "random/rng.hpp"
 
 namespace kavo_test {
 

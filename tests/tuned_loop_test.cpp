@@ -9,15 +9,12 @@
 #include <thread>
 #include <vector>
 
-#include "kavo/evidence.hpp"
-#include "kavo/rng.hpp"
-#include "kavo/uniform_stream.hpp"
-#include "kavohomo/kavohomo_spec.hpp"
-#include "kavohw/kavohw_spec.hpp"
-#include "kavoind/kavoind_spec.hpp"
-#include "kavomcn/kavomcn_spec.hpp"
-#include "kavoprop/kavoprop_spec.hpp"
+#include "evidence.hpp"
+#include "random/rng.hpp"
+#include "random/uniform_stream.hpp"
+#include "monte_carlo/sampler_layout.hpp"
 #include "literal/literal_reading.hpp"
+#include "hypotheses/registry.hpp"
 
 TEST(TunedLoop, UniformShortcutEqualsExtendedPrecisionForEveryState) {
   // All 2^31 - 2 states, split over two threads.
@@ -72,21 +69,21 @@ TEST(TunedLoop, SameEvidenceAndDrawsAsALiteralReading) {
     std::vector<double> values;
   };
   const std::vector<Case> cases = {
-      {&kavoind_spec(), {12, 5, 7, 9}},      {&kavoind_spec(), {2, 3, 4, 5}},
-      {&kavoind_spec(), {2.5, 3, 4.5, 7}},   {&kavoind_spec(), {20, 8, 6, 30}},
-      {&kavoind_spec(), {1.0001, 6, 1.5, 2}}, {&kavomcn_spec(), {12, 5, 7, 9}},
-      {&kavomcn_spec(), {3.5, 9, 2.5, 4}},   {&kavomcn_spec(), {120, 33, 41, 98}},
-      {&kavohomo_spec(), {12, 5, 7, 9}},     {&kavohomo_spec(), {1.5, 4, 2.2, 3}},
-      {&kavohomo_spec(), {2, 2, 2, 3}},      {&kavohw_spec(), {12, 10, 4}},
-      {&kavohw_spec(), {3, 2, 1.5}},         {&kavohw_spec(), {25, 50, 30}},
-      {&kavohw_spec(), {1500.5, 310, 5.25}}, {&kavoprop_spec(), {3, 5, 0.4}},
-      {&kavoprop_spec(), {1.7, 2.3, 0.6}},   {&kavoprop_spec(), {30, 70, 0.25}},
-      {&kavoprop_spec(), {5, 5, 0.999}},
+      {&kavo::kIndependence, {12, 5, 7, 9}},      {&kavo::kIndependence, {2, 3, 4, 5}},
+      {&kavo::kIndependence, {2.5, 3, 4.5, 7}},   {&kavo::kIndependence, {20, 8, 6, 30}},
+      {&kavo::kIndependence, {1.0001, 6, 1.5, 2}}, {&kavo::kSymmetry, {12, 5, 7, 9}},
+      {&kavo::kSymmetry, {3.5, 9, 2.5, 4}},   {&kavo::kSymmetry, {120, 33, 41, 98}},
+      {&kavo::kHomogeneity, {12, 5, 7, 9}},     {&kavo::kHomogeneity, {1.5, 4, 2.2, 3}},
+      {&kavo::kHomogeneity, {2, 2, 2, 3}},      {&kavo::kHardyWeinberg, {12, 10, 4}},
+      {&kavo::kHardyWeinberg, {3, 2, 1.5}},         {&kavo::kHardyWeinberg, {25, 50, 30}},
+      {&kavo::kHardyWeinberg, {1500.5, 310, 5.25}}, {&kavo::kProportion, {3, 5, 0.4}},
+      {&kavo::kProportion, {1.7, 2.3, 0.6}},   {&kavo::kProportion, {30, 70, 0.25}},
+      {&kavo::kProportion, {5, 5, 0.999}},
       // Whole excesses up to the product test's limit of 32 and just past it,
       // and shapes large enough to widen the acceptance bounds' margins.
-      {&kavoind_spec(), {6, 6, 6, 6}},       {&kavoind_spec(), {2, 2, 2, 30}},
-      {&kavoind_spec(), {2, 2, 3, 30}},      {&kavoind_spec(), {1e6, 2e6, 1.5e6, 3e6}},
-      {&kavohw_spec(), {4e9, 1e9, 3e9}},
+      {&kavo::kIndependence, {6, 6, 6, 6}},       {&kavo::kIndependence, {2, 2, 2, 30}},
+      {&kavo::kIndependence, {2, 2, 3, 30}},      {&kavo::kIndependence, {1e6, 2e6, 1.5e6, 3e6}},
+      {&kavo::kHardyWeinberg, {4e9, 1e9, 3e9}},
   };
   const struct {
     std::int64_t max_draws;
@@ -94,24 +91,26 @@ TEST(TunedLoop, SameEvidenceAndDrawsAsALiteralReading) {
   } settings[] = {{0, 0.001}, {10001, 0.0}, {40000, 0.01}, {60000, 0.004}};
   for (const Case& c : cases) {
     for (const auto& setting : settings) {
-      kavo::TangentSettings tuned_settings;
+      kavo::Settings tuned_settings;
       tuned_settings.max_draws = setting.max_draws;
       tuned_settings.precision = setting.precision;
-      const kavo::EvidenceResult tuned =
-          kavo::compute_evidence(*c.spec, c.values.data(), tuned_settings);
+      const kavo::Result tuned = kavo::compute_evidence(*c.spec, c.values.data(), tuned_settings);
+      const double f_star = kavo::hypothesis_f_star(*c.spec, c.values.data());
       const kavo_literal::LiteralResult literal = kavo_literal::literal_tangent_mass(
-          *c.spec, c.values.data(), tuned.f_star, setting.max_draws, setting.precision);
-      ASSERT_EQ(tuned.status, kavo::EvidenceStatus::ok);
+          *c.spec, c.values.data(), f_star, setting.max_draws, setting.precision);
+      ASSERT_EQ(tuned.status, kavo::Status::ok);
       EXPECT_EQ(tuned.evidence, 1.0 - literal.estimate)
           << c.spec->program_name << " " << c.values[0] << " max " << setting.max_draws;
       EXPECT_EQ(tuned.draws, literal.draws)
           << c.spec->program_name << " " << c.values[0] << " max " << setting.max_draws;
       // The generator ends where the literal reading's does: every uniform was
       // consumed alike, whatever the counts' ratio hides.
+      kavo::TangentSettings tangent;
+      tangent.max_draws = setting.max_draws;
+      tangent.precision = setting.precision;
       kavo::Rng rng{kavo::kDefaultSeed};
-      kavo::estimate_tangent_mass(c.values.data(),
-                                  c.spec->dimension, c.spec->layout, tuned.f_star,
-                                  tuned_settings, rng);
+      kavo::estimate_tangent_mass(c.values.data(), c.spec->dimension,
+                                  kavo::sampler_layout(c.spec->blocks), f_star, tangent, rng);
       EXPECT_EQ(rng.state, literal.final_state)
           << c.spec->program_name << " " << c.values[0] << " max " << setting.max_draws;
     }
@@ -123,8 +122,8 @@ TEST(TunedLoop, SameRunsAsALiteralReadingOnRandomArguments) {
   // drawn from one of four kinds: whole below 6 (direct method), whole from 6
   // (rejection, and whole excesses for the product test), non-whole, and
   // large (wide acceptance margins). 10001 draws each.
-  const kavo::HypothesisSpec* specs[] = {&kavoind_spec(), &kavomcn_spec(), &kavohomo_spec(),
-                                         &kavohw_spec(), &kavoprop_spec()};
+  const kavo::HypothesisSpec* specs[] = {&kavo::kIndependence, &kavo::kSymmetry, &kavo::kHomogeneity,
+                                         &kavo::kHardyWeinberg, &kavo::kProportion};
   kavo::Rng pick{20261208};
   auto uniform = [&] { return kavo::rng_uniform(pick); };
   auto shape = [&]() -> double {
@@ -138,18 +137,22 @@ TEST(TunedLoop, SameRunsAsALiteralReadingOnRandomArguments) {
   kavo::TangentSettings settings;
   settings.max_draws = 10001;
   settings.precision = 0.0;
+  kavo::Settings evidence_settings;
+  evidence_settings.max_draws = settings.max_draws;
+  evidence_settings.precision = settings.precision;
   for (int n = 0; n < 250; ++n) {
     const kavo::HypothesisSpec& spec = *specs[n % 5];
     std::vector<double> values;
     for (int i = 0; i < spec.dimension; ++i) values.push_back(shape());
-    if (&spec == &kavoprop_spec()) values.push_back(0.05 + 0.9 * uniform());
-    const kavo::EvidenceResult tuned = kavo::compute_evidence(spec, values.data(), settings);
-    ASSERT_EQ(tuned.status, kavo::EvidenceStatus::ok) << n;
+    if (&spec == &kavo::kProportion) values.push_back(0.05 + 0.9 * uniform());
+    const kavo::Result tuned = kavo::compute_evidence(spec, values.data(), evidence_settings);
+    ASSERT_EQ(tuned.status, kavo::Status::ok) << n;
+    const double f_star = kavo::hypothesis_f_star(spec, values.data());
     const kavo_literal::LiteralResult literal = kavo_literal::literal_tangent_mass(
-        spec, values.data(), tuned.f_star, settings.max_draws, settings.precision);
+        spec, values.data(), f_star, settings.max_draws, settings.precision);
     kavo::Rng rng{kavo::kDefaultSeed};
-    kavo::estimate_tangent_mass(values.data(), spec.dimension, spec.layout, tuned.f_star, settings,
-                                rng);
+    kavo::estimate_tangent_mass(values.data(), spec.dimension, kavo::sampler_layout(spec.blocks),
+                                f_star, settings, rng);
     std::ostringstream args;
     for (double v : values) args << ' ' << v;
     ASSERT_EQ(tuned.evidence, 1.0 - literal.estimate) << spec.program_name << args.str();

@@ -1,23 +1,12 @@
-#include "kavo/evidence.hpp"
+#include "evidence.hpp"
 
 #include <cmath>
+#include <limits>
 
-#include "kavo/dirichlet.hpp"
+#include "methods/method.hpp"
+#include "random/dirichlet.hpp"
 
 namespace kavo {
-
-const char* failure_reason(EvidenceStatus status) {
-  switch (status) {
-    case EvidenceStatus::ok: return "no error";
-    case EvidenceStatus::refused:
-      return "Dirichlet parameters must be greater than 1 and p0 must be in interval (0,1)";
-    case EvidenceStatus::unbounded_point:
-      return "parameters too large: the hypothesis point cannot be computed";
-    case EvidenceStatus::bad_gamma_shape: return "a gamma shape below 1 reached the sampler";
-    case EvidenceStatus::bad_spec: return "the program has no sampler for its dimension";
-  }
-  return "unknown error";
-}
 
 double hypothesis_f_star(const HypothesisSpec& spec, const double* values) {
   double point[kMaxCells];
@@ -25,33 +14,40 @@ double hypothesis_f_star(const HypothesisSpec& spec, const double* values) {
   return log_kernel(values, point, spec.dimension);
 }
 
-EvidenceResult compute_evidence(const HypothesisSpec& spec, const double* values,
-                                const TangentSettings& settings, std::int32_t seed) {
-  EvidenceResult result;
-  if (!spec.validate_parameters(values)) {
-    result.status = EvidenceStatus::refused;
-    return result;
-  }
-  result.f_star = hypothesis_f_star(spec, values);
+Status validate_values(const HypothesisSpec& spec, const double* values, Threshold& threshold) {
+  if (!spec.validate_parameters(values)) return Status::refused_values;
+  spec.hypothesis_point(values, threshold.point);
+  threshold.f_star = log_kernel(values, threshold.point, spec.dimension);
   // Values so large that their sum overflows give no usable hypothesis point;
-  // a NaN or infinite threshold would print a meaningless evidence.
-  if (!std::isfinite(result.f_star)) {
-    result.status = EvidenceStatus::unbounded_point;
+  // a NaN or infinite threshold would give a meaningless evidence.
+  if (!std::isfinite(threshold.f_star)) return Status::parameters_too_large;
+  return Status::ok;
+}
+
+Result compute_evidence(const HypothesisSpec& spec, const double* values,
+                        const Settings& settings, const std::atomic<bool>* stop) {
+  Result result;
+  result.method = settings.method;
+  Threshold threshold;
+  MethodOutput out;
+  out.status = validate_values(spec, values, threshold);
+  if (out.status == Status::ok) {
+    const MethodInput input{spec, values, threshold.point, threshold.f_star};
+    switch (settings.method) {
+      case Method::monte_carlo: out = monte_carlo_method(input, settings, stop); break;
+      default: out.status = Status::unknown_method; break;
+    }
+  }
+  result.status = out.status;
+  if (out.status != Status::ok) {
+    // Never a plausible number beside an error.
+    result.evidence = std::numeric_limits<double>::quiet_NaN();
+    result.error = std::numeric_limits<double>::quiet_NaN();
     return result;
   }
-  Rng rng;
-  rng_seed(rng, seed);
-  const TangentResult mass =
-      estimate_tangent_mass(values, spec.dimension, spec.layout, result.f_star, settings, rng);
-  if (mass.status != TangentStatus::ok) {
-    result.status = mass.status == TangentStatus::bad_gamma_shape ? EvidenceStatus::bad_gamma_shape
-                                                                  : EvidenceStatus::bad_spec;
-    return result;
-  }
-  result.evidence = 1.0 - mass.estimate;
-  result.draws = mass.draws;
-  result.half_width = mass.fieller_half_width > mass.linear_half_width ? mass.fieller_half_width
-                                                                       : mass.linear_half_width;
+  result.evidence = out.evidence;
+  result.error = out.error;
+  result.draws = out.draws;
   return result;
 }
 

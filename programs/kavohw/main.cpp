@@ -1,4 +1,5 @@
-#include "kavo/driver.hpp"
-#include "kavohw/kavohw_spec.hpp"
+#include "driver.hpp"
 
-int main(int argc, char** argv) { return kavo::run_program(argc, argv, kavohw_spec()); }
+int main(int argc, char** argv) {
+  return kavo::cli::run_program(argc, argv, kavo::Hypothesis::hardy_weinberg);
+}

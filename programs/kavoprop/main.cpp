@@ -1,4 +1,5 @@
-#include "kavo/driver.hpp"
-#include "kavoprop/kavoprop_spec.hpp"
+#include "driver.hpp"
 
-int main(int argc, char** argv) { return kavo::run_program(argc, argv, kavoprop_spec()); }
+int main(int argc, char** argv) {
+  return kavo::cli::run_program(argc, argv, kavo::Hypothesis::proportion);
+}

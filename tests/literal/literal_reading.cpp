@@ -2,6 +2,8 @@
 
 #include <cmath>
 
+#include "monte_carlo/sampler_layout.hpp"
+
 namespace kavo_literal {
 
 namespace {
@@ -78,7 +80,7 @@ LiteralResult literal_tangent_mass(const kavo::HypothesisSpec& spec, const doubl
   while (go_on) {
     n = n + 1;
     double p[4];
-    if (spec.layout == kavo::SamplerLayout::row_blocks) {
+    if (kavo::sampler_layout(spec.blocks) == kavo::SamplerLayout::row_blocks) {
       sample_dirichlet(&g, a, 2, p);
       sample_dirichlet(&g, a + 2, 2, p + 2);
     } else {

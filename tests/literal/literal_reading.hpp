@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "kavo/hypothesis_spec.hpp"
+#include "hypotheses/hypothesis_spec.hpp"
 
 namespace kavo_literal {
 

@@ -1,57 +1,145 @@
 #pragma once
-// The library interface: the evidence for one of the five hypotheses, for
-// given values and settings, without a command line. Nothing is printed and
-// nothing exits; errors come back in the result. Reentrant: calls may run in
-// parallel threads.
+// kavo: the Bayesian evidence for a sharp hypothesis on categorical data.
+//
+// The posterior of the cell probabilities is a Dirichlet distribution whose
+// parameters are given (each above 1). The evidence is one minus the posterior
+// mass of the points whose density reaches the largest density on the
+// hypothesis. This header is the whole public interface: nothing in it prints,
+// exits or keeps state between calls, and every function may be called from
+// several threads at once.
 //
 //   #include <kavo/kavo.hpp>
 //   const double table[] = {12, 5, 7, 9};
-//   kavo::Evidence e = kavo::compute(kavo::Hypothesis::independence, table);
-//   if (e.error == kavo::EvidenceError::none) use(e.evidence, e.draws);
+//   kavo::Result r = kavo::compute(kavo::Hypothesis::independence, table);
+//   if (r.status == kavo::Status::ok) use(r.evidence, r.error, r.draws);
 
+#include <cstddef>
 #include <cstdint>
+#include <functional>
+#include <limits>
+#include <optional>
 #include <span>
+#include <string_view>
+
+#if defined(_WIN32)
+#define KAVO_API
+#else
+#define KAVO_API __attribute__((visibility("default")))
+#endif
 
 namespace kavo {
 
 enum class Hypothesis {
-  independence,    // kavoind: A11 A12 A21 A22
-  symmetry,        // kavomcn: A11 A12 A21 A22
-  homogeneity,     // kavohomo: A11 A12 A21 A22
-  hardy_weinberg,  // kavohw: Aaa Aab Abb
-  proportion,      // kavoprop: A1 A2 p0
+  independence,    // rows and columns of a 2x2 table: A11 A12 A21 A22
+  symmetry,        // the two discordant cells of a paired 2x2 table: A11 A12 A21 A22
+  homogeneity,     // two binomial proportions, one per row: A11 A12 A21 A22
+  hardy_weinberg,  // three genotype classes of a two-allele locus: Aaa Aab Abb
+  proportion,      // a binomial proportion equals p0: A1 A2 p0
+};
+inline constexpr int kHypothesisCount = 5;
+
+// How the evidence is computed.
+enum class Method {
+  // Monte Carlo estimate from a reproducible stream of posterior draws. The
+  // result's error is the half-width of the estimate's interval at the final
+  // check (the larger of the Fieller and the linearised one).
+  monte_carlo,
+};
+inline constexpr int kMethodCount = 1;
+
+inline constexpr std::int64_t kDefaultMaxDraws = 2000000;
+inline constexpr double kDefaultPrecision = 0.001;
+inline constexpr std::int32_t kDefaultSeed = 11;
+inline constexpr std::int32_t kMinSeed = 1;
+inline constexpr std::int32_t kMaxSeed = 2147483646;
+
+struct Settings {
+  Method method = Method::monte_carlo;
+  // Monte Carlo: the draws stop at max_draws, or earlier once both half-widths
+  // are below precision (checked every 100 draws, from 10000 draws on).
+  std::int64_t max_draws = kDefaultMaxDraws;
+  double precision = kDefaultPrecision;
+  std::int32_t seed = kDefaultSeed;  // the generator's start, kMinSeed .. kMaxSeed
 };
 
-struct EvidenceSettings {
-  std::int64_t max_draws = 2000000;  // maxMC
-  double precision = 0.001;
-  std::int32_t seed = 11;            // 1 .. 2147483646
+// Why a result has no evidence. describe() gives each one's message.
+enum class Status {
+  ok,
+  wrong_value_count,     // not the hypothesis's count of values
+  refused_values,        // a Dirichlet parameter not above 1, or p0 outside (0, 1)
+  parameters_too_large,  // no finite hypothesis point (the values' sum overflows)
+  bad_seed,              // seed outside 1 .. 2147483646
+  bad_precision,         // precision is NaN or infinite
+  sampler_failure,       // the sampler met a shape it cannot draw (cannot follow validation)
+  unknown_method,        // settings.method is not a Method
+  cancelled,             // compute_many was stopped before this table was computed
 };
 
-enum class EvidenceError {
-  none,
-  wrong_value_count,    // not the hypothesis's count of values
-  refused_values,       // a parameter not above 1, or p0 outside (0, 1)
-  parameters_too_large, // no finite hypothesis point (the values' sum overflows)
-  bad_seed,             // seed outside 1 .. 2147483646
+struct Result {
+  Status status = Status::ok;
+  Method method = Method::monte_carlo;
+  double evidence = std::numeric_limits<double>::quiet_NaN();  // in [0, 1] when ok
+  double error = std::numeric_limits<double>::quiet_NaN();     // the method's figure (see Method)
+  std::int64_t draws = 0; // Monte Carlo draws used (0 for other methods)
 };
 
-struct Evidence {
-  EvidenceError error = EvidenceError::none;
-  double evidence = 0.0;    // 1 - the estimated tangent mass
-  std::int64_t draws = 0;   // Monte Carlo draws used
-  double half_width = 0.0;  // the larger of the two half-widths at the last check
+// The values in the hypothesis's order (see Hypothesis and value_names).
+KAVO_API Result compute(Hypothesis hypothesis, std::span<const double> values,
+                        const Settings& settings = {});
+
+// Checks the values as compute does before any computation: ok, or
+// wrong_value_count, refused_values or parameters_too_large.
+KAVO_API Status validate(Hypothesis hypothesis, std::span<const double> values);
+
+// How far compute_many has come: `done` tables computed in all, and the
+// first `ready` tables in input order finished (their results may be read).
+struct Progress {
+  std::size_t done = 0;
+  std::size_t ready = 0;
+  std::size_t total = 0;
 };
 
-// The values in the program's order (4, 3 or 3 of them, see Hypothesis).
-Evidence compute(Hypothesis hypothesis, std::span<const double> values,
-                 const EvidenceSettings& settings = {});
+struct ManyOptions {
+  // Tables computed at a time; 0 uses every hardware thread.
+  int threads = 0;
+  // Called on the calling thread about every progress_interval_ms while the
+  // tables are computed, and once at the end. Returning false cancels: tables
+  // not yet started get Status::cancelled, and those being computed stop at
+  // their next check (Monte Carlo: within 100 draws) and are cancelled too.
+  std::function<bool(const Progress&)> progress;
+  int progress_interval_ms = 100;
+};
 
-// The number of values the hypothesis takes, and the program that tests it.
-int value_count(Hypothesis hypothesis);
-const char* program_name(Hypothesis hypothesis);
+// Computes many tables of one hypothesis: `values` holds them one after the
+// other (value_count(hypothesis) values each) and results[i] receives table
+// i's result, exactly what compute gives for it alone, whatever the threads.
+// Returns ok, wrong_value_count (values is not a whole number of tables or
+// results has another length; nothing is computed) or cancelled.
+KAVO_API Status compute_many(Hypothesis hypothesis, std::span<const double> values,
+                             std::span<Result> results, const Settings& settings = {},
+                             const ManyOptions& options = {});
 
-// A short English description of an error.
-const char* describe(EvidenceError error);
+// What describes a hypothesis.
+KAVO_API int value_count(Hypothesis hypothesis);
+// Of the values, how many are Dirichlet parameters (the rest, p0, are not).
+KAVO_API int dirichlet_count(Hypothesis hypothesis);
+// The name of value i, such as "A11" or "p0".
+KAVO_API const char* value_name(Hypothesis hypothesis, int i);
+// "independence", "symmetry", "homogeneity", "hardy_weinberg", "proportion".
+KAVO_API const char* hypothesis_name(Hypothesis hypothesis);
+// The command-line program that tests it: kavoind, kavomcn, kavohomo, kavohw, kavoprop.
+KAVO_API const char* program_name(Hypothesis hypothesis);
+// The hypothesis of a hypothesis name or a program name; nullopt for others.
+KAVO_API std::optional<Hypothesis> hypothesis_from_name(std::string_view name);
+
+// "monte_carlo"; and the method of such a name.
+KAVO_API const char* method_name(Method method);
+KAVO_API std::optional<Method> method_from_name(std::string_view name);
+
+// The message for a status, in the words every interface uses (no final period).
+KAVO_API const char* describe(Status status);
+
+// The library's version, such as "0.2.0".
+KAVO_API const char* version();
 
 }  // namespace kavo

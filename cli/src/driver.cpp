@@ -1,0 +1,108 @@
+#include "driver.hpp"
+
+#include <cstdint>
+#include <cstring>
+
+#include "batch.hpp"
+#include "number_parse.hpp"
+#include "messages.hpp"
+#include "program.hpp"
+
+namespace kavo::cli {
+
+namespace {
+
+void print_usage(std::FILE* stream, const char* program, const Program& spec) {
+  std::fprintf(stream, "\n\n%s\n\nParameters:\n", program);
+  std::fprintf(stream, "%s [outputfile [maxMC [precision]]]\n", spec.placeholder.c_str());
+  std::fprintf(stream, "[ ] = Optional parameters\n");
+}
+
+// The refusal and the failure texts of the command line end with a period.
+int report_failure(std::FILE* err, const char* program, Status status) {
+  return report_error(err, program, std::string(describe(status)) + ".");
+}
+
+// Writes the evidence alone, as one "%e" line; every step is checked so a
+// full disk or a failed close is not reported as success.
+bool write_output_file(std::FILE* file, double evidence) {
+  const bool written = std::fprintf(file, "%e\n", evidence) >= 0;
+  const bool flushed = std::fflush(file) == 0;
+  const bool closed = std::fclose(file) == 0;
+  return written && flushed && closed;
+}
+
+}  // namespace
+
+int run_program(int argc, char** argv, Hypothesis hypothesis, ProgramStreams io) {
+  const Program spec = program_of(hypothesis);
+  const char* program = argc > 0 ? argv[0] : spec.name;
+  const int n = spec.value_count;
+
+  if (argc >= 2) {
+    const char* first = argv[1];
+    if (std::strcmp(first, "-h") == 0 || std::strcmp(first, "--help") == 0) {
+      print_usage(io.out, program, spec);
+      print_batch_usage(io.out, program);
+      return kExitOk;
+    }
+    if (std::strcmp(first, "--version") == 0) {
+      std::fprintf(io.out, "%s %s\n", spec.name, version());
+      return kExitOk;
+    }
+  }
+  if (is_batch_invocation(argc, argv)) return run_batch(argc, argv, spec, io);
+  if (argc < n + 1 || argc > n + 4) {
+    print_usage(io.err, program, spec);
+    return kExitFailure;
+  }
+
+  double values[kMaxValues] = {};
+  for (int i = 0; i < n; ++i) {
+    if (!parse_decimal(argv[i + 1], values[i])) {
+      return report_error(io.err, program, invalid_number(spec.value_names[i], argv[i + 1]));
+    }
+  }
+  const std::span<const double> table(values, static_cast<std::size_t>(n));
+  // A refusal comes before the run settings are read; a point that cannot be
+  // computed is reported after them, with the computation's other failures.
+  if (validate(hypothesis, table) == Status::refused_values) {
+    return report_failure(io.err, program, Status::refused_values);
+  }
+
+  Settings settings;
+  if (argc >= n + 3 && !parse_whole(argv[n + 2], settings.max_draws)) {
+    return report_error(io.err, program, invalid_number("maxMC", argv[n + 2]));
+  }
+  if (argc >= n + 4 && !parse_decimal(argv[n + 3], settings.precision)) {
+    return report_error(io.err, program, invalid_number("precision", argv[n + 3]));
+  }
+
+  const Result result = compute(hypothesis, table, settings);
+  switch (result.status) {
+    case Status::ok:
+      break;
+    case Status::sampler_failure:
+      std::fprintf(io.out, "\nErro na rotina gamdev\n");
+      return kExitFailure;
+    default:
+      return report_failure(io.err, program, result.status);
+  }
+
+  std::fprintf(io.err, "evidence = %9e\n\n", result.evidence);
+
+  if (argc >= n + 2) {
+    std::FILE* file = std::fopen(argv[n + 1], "w");
+    if (file == nullptr) {
+      std::fprintf(io.err, "Error: unable to open output file\n");
+      return kExitFailure;
+    }
+    if (!write_output_file(file, result.evidence)) {
+      std::fprintf(io.err, "Error: unable to write output file\n");
+      return kExitFailure;
+    }
+  }
+  return kExitOk;
+}
+
+}  // namespace kavo::cli

@@ -1,0 +1,24 @@
+#pragma once
+// The command-line flow shared by every program: read the parameters and run
+// settings, refuse what is invalid, run the estimator and report the evidence.
+
+#include <cstdio>
+
+#include "kavo/kavo.hpp"
+
+namespace kavo::cli {
+
+struct ProgramStreams {
+  std::FILE* out;
+  std::FILE* err;
+};
+
+// Runs the program that tests the hypothesis on argv and returns its exit
+// status: 0 on success, 1 on any failure. Messages go to the given streams.
+int run_program(int argc, char** argv, Hypothesis hypothesis, ProgramStreams streams);
+
+inline int run_program(int argc, char** argv, Hypothesis hypothesis) {
+  return run_program(argc, argv, hypothesis, ProgramStreams{stdout, stderr});
+}
+
+}  // namespace kavo::cli

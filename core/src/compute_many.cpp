@@ -1,0 +1,142 @@
+// Many tables of one hypothesis in parallel. Tables are handed out one at a
+// time, so a slow table does not hold back a whole share; each is computed
+// exactly as compute() would, from its own generator, so the results do not
+// depend on the number of threads.
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <condition_variable>
+#include <memory>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include "evidence.hpp"
+#include "hypotheses/registry.hpp"
+#include "kavo/kavo.hpp"
+
+namespace kavo {
+
+namespace {
+
+class ManyRun {
+ public:
+  ManyRun(const HypothesisSpec& spec, std::span<const double> values, std::span<Result> results,
+          const Settings& settings)
+      : spec_(spec), values_(values), results_(results), settings_(settings),
+        finished_(std::make_unique<std::atomic<bool>[]>(results.size())) {}
+
+  // Computes tables until none is left or the run is stopped.
+  void work() {
+    const std::size_t n = results_.size();
+    const std::size_t count = static_cast<std::size_t>(spec_.value_count);
+    for (std::size_t i = next_++; i < n; i = next_++) {
+      if (stop_.load(std::memory_order_relaxed)) break;
+      double held[kMaxValues] = {};
+      std::copy_n(values_.begin() + static_cast<std::ptrdiff_t>(i * count), count, held);
+      results_[i] = compute_evidence(spec_, held, settings_, &stop_);
+      finished_[i].store(true, std::memory_order_release);
+      {
+        std::lock_guard<std::mutex> lock(mutex_);
+        ++done_;
+      }
+      changed_.notify_one();
+    }
+  }
+
+  // Waits for the workers, reporting progress every interval; returns when
+  // every table is finished, or when progress asked to stop and the workers
+  // noticed.
+  void watch(const ManyOptions& options, std::vector<std::thread>& workers) {
+    const auto interval = std::chrono::milliseconds(std::max(1, options.progress_interval_ms));
+    const std::size_t n = results_.size();
+    Progress progress;
+    progress.total = n;
+    for (;;) {
+      bool all_done;
+      {
+        std::unique_lock<std::mutex> lock(mutex_);
+        changed_.wait_for(lock, interval, [&] { return done_ == n; });
+        progress.done = done_;
+        all_done = done_ == n;
+      }
+      while (progress.ready < n && finished_[progress.ready].load(std::memory_order_acquire)) {
+        ++progress.ready;
+      }
+      if (all_done) break;
+      if (!options.progress(progress)) {
+        stop_.store(true);
+        break;
+      }
+    }
+    for (std::thread& t : workers) t.join();
+    workers.clear();
+    if (!stop_.load()) options.progress(progress);
+  }
+
+  bool stopped() const { return stop_.load(); }
+
+  // Marks every table left unfinished as cancelled.
+  void cancel_rest() {
+    for (std::size_t i = 0; i < results_.size(); ++i) {
+      if (finished_[i].load()) continue;
+      Result cancelled;
+      cancelled.method = settings_.method;
+      cancelled.status = Status::cancelled;
+      results_[i] = cancelled;
+    }
+  }
+
+ private:
+  const HypothesisSpec& spec_;
+  std::span<const double> values_;
+  std::span<Result> results_;
+  const Settings& settings_;
+  std::unique_ptr<std::atomic<bool>[]> finished_;
+  std::atomic<std::size_t> next_{0};
+  std::atomic<bool> stop_{false};
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::size_t done_ = 0;
+};
+
+}  // namespace
+
+Status compute_many(Hypothesis hypothesis, std::span<const double> values,
+                    std::span<Result> results, const Settings& settings,
+                    const ManyOptions& options) {
+  if (static_cast<unsigned>(hypothesis) >= static_cast<unsigned>(kHypothesisCount)) {
+    return Status::wrong_value_count;
+  }
+  const HypothesisSpec& spec = hypothesis_spec(hypothesis);
+  const std::size_t count = static_cast<std::size_t>(spec.value_count);
+  if (values.size() % count != 0 || values.size() / count != results.size()) {
+    return Status::wrong_value_count;
+  }
+  if (results.empty()) {
+    if (options.progress) options.progress(Progress{});
+    return Status::ok;
+  }
+
+  int threads = options.threads;
+  if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  threads = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), results.size()));
+
+  ManyRun run(spec, values, results, settings);
+  std::vector<std::thread> workers;
+  if (options.progress) {
+    // The calling thread only watches, so progress is reported on time.
+    for (int t = 0; t < threads; ++t) workers.emplace_back([&run] { run.work(); });
+    run.watch(options, workers);
+  } else {
+    for (int t = 1; t < threads; ++t) workers.emplace_back([&run] { run.work(); });
+    run.work();
+    for (std::thread& t : workers) t.join();
+  }
+  if (!run.stopped()) return Status::ok;
+  run.cancel_rest();
+  return Status::cancelled;
+}
+
+}  // namespace kavo

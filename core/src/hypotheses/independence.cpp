@@ -1,0 +1,28 @@
+// Independence of rows and columns in a 2x2 table (cells A11 A12 A21 A22).
+
+#include "hypotheses/registry.hpp"
+
+namespace {
+
+bool parameters_valid(const double* a) { return kavo::all_greater_than_one(a, 4); }
+
+// The product of the two marginal modes: the first row's r and the first
+// column's c, each (pooled A - 1) over the sum of all four (A - 1).
+void independence_point(const double* a, double* p) {
+  const double s = a[0] + a[1] + a[2] + a[3];
+  const double r = (a[0] + a[1] - 2.0) / (s - 4.0);
+  const double c = (a[0] + a[2] - 2.0) / (s - 4.0);
+  p[0] = r * c;
+  p[1] = (1.0 - c) * r;
+  p[2] = (1.0 - r) * c;
+  p[3] = 1.0 - p[0] - p[1] - p[2];
+}
+
+}  // namespace
+
+namespace kavo {
+
+const HypothesisSpec kIndependence{Hypothesis::independence, "independence", "kavoind", 4, {"A11", "A12", "A21", "A22"}, 4, {1, {4}},
+    parameters_valid, independence_point};
+
+}  // namespace kavo

@@ -1,0 +1,106 @@
+// The public interface of kavo/kavo.hpp over the hypothesis registry and the
+// evidence computation.
+
+#include <cmath>
+
+#include "evidence.hpp"
+#include "hypotheses/registry.hpp"
+#include "kavo/kavo.hpp"
+
+namespace kavo {
+
+namespace {
+
+constexpr Hypothesis kHypotheses[] = {Hypothesis::independence, Hypothesis::symmetry,
+                                      Hypothesis::homogeneity, Hypothesis::hardy_weinberg,
+                                      Hypothesis::proportion};
+static_assert(std::size(kHypotheses) == kHypothesisCount);
+
+bool known(Hypothesis hypothesis) {
+  return static_cast<unsigned>(hypothesis) < static_cast<unsigned>(kHypothesisCount);
+}
+
+}  // namespace
+
+Result compute(Hypothesis hypothesis, std::span<const double> values, const Settings& settings) {
+  const HypothesisSpec& spec = hypothesis_spec(hypothesis);
+  if (!known(hypothesis) || values.size() != static_cast<std::size_t>(spec.value_count)) {
+    Result wrong;
+    wrong.method = settings.method;
+    wrong.status = Status::wrong_value_count;
+    return wrong;
+  }
+  double held[kMaxValues] = {};
+  for (int i = 0; i < spec.value_count; ++i) held[i] = values[i];
+  return compute_evidence(spec, held, settings);
+}
+
+Status validate(Hypothesis hypothesis, std::span<const double> values) {
+  const HypothesisSpec& spec = hypothesis_spec(hypothesis);
+  if (!known(hypothesis) || values.size() != static_cast<std::size_t>(spec.value_count)) {
+    return Status::wrong_value_count;
+  }
+  double held[kMaxValues] = {};
+  for (int i = 0; i < spec.value_count; ++i) held[i] = values[i];
+  Threshold threshold;
+  return validate_values(spec, held, threshold);
+}
+
+int value_count(Hypothesis hypothesis) { return hypothesis_spec(hypothesis).value_count; }
+
+int dirichlet_count(Hypothesis hypothesis) { return hypothesis_spec(hypothesis).dimension; }
+
+const char* value_name(Hypothesis hypothesis, int i) {
+  const HypothesisSpec& spec = hypothesis_spec(hypothesis);
+  return i >= 0 && i < spec.value_count ? spec.value_names[i] : "";
+}
+
+const char* hypothesis_name(Hypothesis hypothesis) { return hypothesis_spec(hypothesis).name; }
+
+const char* program_name(Hypothesis hypothesis) {
+  return hypothesis_spec(hypothesis).program_name;
+}
+
+std::optional<Hypothesis> hypothesis_from_name(std::string_view name) {
+  for (Hypothesis h : kHypotheses) {
+    const HypothesisSpec& spec = hypothesis_spec(h);
+    if (name == spec.name || name == spec.program_name) return h;
+  }
+  return std::nullopt;
+}
+
+const char* method_name(Method method) {
+  switch (method) {
+    case Method::monte_carlo: return "monte_carlo";
+  }
+  return "unknown";
+}
+
+std::optional<Method> method_from_name(std::string_view name) {
+  for (int i = 0; i < kMethodCount; ++i) {
+    const Method method = static_cast<Method>(i);
+    if (name == method_name(method)) return method;
+  }
+  return std::nullopt;
+}
+
+const char* describe(Status status) {
+  switch (status) {
+    case Status::ok: return "no error";
+    case Status::wrong_value_count: return "wrong number of values for this hypothesis";
+    case Status::refused_values:
+      return "Dirichlet parameters must be greater than 1 and p0 must be in interval (0,1)";
+    case Status::parameters_too_large:
+      return "parameters too large: the hypothesis point cannot be computed";
+    case Status::bad_seed: return "seed must be a whole number from 1 to 2147483646";
+    case Status::bad_precision: return "precision must be a finite number";
+    case Status::sampler_failure: return "a gamma shape below 1 reached the sampler";
+    case Status::unknown_method: return "unknown method";
+    case Status::cancelled: return "cancelled before it was computed";
+  }
+  return "unknown error";
+}
+
+const char* version() { return KAVO_VERSION; }
+
+}  // namespace kavo

@@ -1,0 +1,33 @@
+#pragma once
+// A method turns a validated table and its threshold into the evidence. The
+// hypotheses know nothing of methods, and a method knows a hypothesis only
+// through its spec: a new method is one more function here and one more case
+// in compute_evidence.
+
+#include <atomic>
+#include <cstdint>
+
+#include "hypotheses/hypothesis_spec.hpp"
+#include "kavo/kavo.hpp"
+
+namespace kavo {
+
+struct MethodInput {
+  const HypothesisSpec& spec;
+  const double* values;  // validated, spec.value_count of them
+  const double* point;   // the hypothesis point, spec.dimension cells
+  double f_star;         // the log kernel at the point, finite
+};
+
+struct MethodOutput {
+  Status status = Status::ok;
+  double evidence = 0.0;
+  double error = 0.0;
+  std::int64_t draws = 0;
+};
+
+// The Monte Carlo estimate (stop, when set, is read every 100 draws).
+MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settings,
+                                const std::atomic<bool>* stop);
+
+}  // namespace kavo
