@@ -1,24 +1,46 @@
 #!/usr/bin/env bash
-# Builds the Debian package from a build folder, unpacks it without root and
-# checks that it holds the programs and pages under /usr and that the unpacked
-# programs print the same evidence as the build's.
+# Builds the Debian packages from a build folder, unpacks them without root and
+# checks them as a user would: kavo holds the stripped programs, compressed
+# manual pages and the copyright file, with versioned dependencies computed
+# from the binaries; libkavo-dev holds the header, the library, and the CMake
+# and pkg-config files; the unpacked programs print the build's evidence.
 # Usage: tests/deb_package_test.sh BUILD_DIR
 set -euo pipefail
 build=$(cd "$1" && pwd)
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
+fail() { echo "deb package test: $*"; exit 1; }
 (cd "$work" && cpack -G DEB --config "$build/CPackConfig.cmake" >/dev/null)
-deb=$(ls "$work"/*.deb)
-dpkg-deb -x "$deb" "$work/root"
-for page in kavoind kavomcn kavohomo kavohw kavoprop; do
-  [ -f "$work/root/usr/share/man/man1/$page.1" ] || { echo "no page $page.1 in $deb"; exit 1; }
+runtime=$(ls "$work"/kavo_*.deb) || fail "no kavo package"
+dev=$(ls "$work"/libkavo-dev_*.deb) || fail "no libkavo-dev package"
+dpkg-deb -x "$runtime" "$work/root"
+dpkg-deb -x "$dev" "$work/dev"
+
+depends=$(dpkg-deb -f "$runtime" Depends)
+grep -Eq 'libc6 \(>= [0-9.]+\)' <<<"$depends" || fail "kavo depends on '$depends'"
+grep -Eq 'libstdc\+\+6 \(>= [0-9.]+\)' <<<"$depends" || fail "kavo depends on '$depends'"
+for package in "$runtime" "$dev"; do
+  name=$(dpkg-deb -f "$package" Package)
+  [ -f "$work/$([ "$name" = kavo ] && echo root || echo dev)/usr/share/doc/$name/copyright" ] ||
+    fail "$name has no copyright file"
 done
+for program in kavoind kavomcn kavohomo kavohw kavoprop; do
+  [ -f "$work/root/usr/share/man/man1/$program.1.gz" ] || fail "no page $program.1.gz"
+  file "$work/root/usr/bin/$program" | grep -q ', stripped' || fail "$program is not stripped"
+done
+[ -z "$(find "$work/root" -name '*.hpp' -o -name '*.a' -o -name '*.pc')" ] ||
+  fail "development files in the kavo package"
+for f in include/kavo/kavo.hpp lib/libkavo.a lib/pkgconfig/kavo.pc lib/cmake/kavo/kavoConfig.cmake; do
+  [ -f "$work/dev/usr/$f" ] || fail "libkavo-dev lacks /usr/$f"
+done
+[ -z "$(find "$work/dev" -path '*/bin/*')" ] || fail "programs in the libkavo-dev package"
+
 check() {
   local program=$1; shift
   local packaged built
   packaged=$("$work/root/usr/bin/$program" "$@" 2>&1) || true
   built=$("$build/programs/$program" "$@" 2>&1) || true
-  [ "$packaged" = "$built" ] || { echo "$program $*: packaged '$packaged', built '$built'"; exit 1; }
+  [ "$packaged" = "$built" ] || fail "$program $*: packaged '$packaged', built '$built'"
   echo "$program $*: $packaged"
 }
 check kavoind 12 5 7 9
@@ -26,4 +48,4 @@ check kavomcn 3.5 9 2.5 4
 check kavohomo 1.5 4 2.2 3
 check kavohw 3 2 1.5
 check kavoprop 1.7 2.3 0.6
-echo "deb package test passed: $(basename "$deb")"
+echo "deb package test passed: $(basename "$runtime") (Depends: $depends), $(basename "$dev")"
