@@ -41,6 +41,9 @@ check_consumer() {  # name, executable
     exit 1
   fi
 }
+# A sanitized build's library needs the sanitizers at link time too.
+extra=()
+grep -q '^KAVO_SANITIZE:BOOL=ON' "$build/CMakeCache.txt" && extra=(-fsanitize=address,undefined)
 consume() {  # name, prefix
   cmake -S "$source_dir/tests/consumer" -B "$work/cmake-$1" -G Ninja \
     -DCMAKE_PREFIX_PATH="$2" >/dev/null
@@ -50,7 +53,7 @@ consume() {  # name, prefix
   local flags
   flags=$(PKG_CONFIG_PATH="$(dirname "$(find "$2" -name kavo.pc)")" pkg-config --cflags --libs kavo)
   # shellcheck disable=SC2086
-  g++ "$source_dir/tests/consumer/main.cpp" -o "$work/pc-$1" $flags -Wl,-rpath,"$(dirname "$(find "$2" -name 'libkavo.*' | head -1)")"
+  g++ "$source_dir/tests/consumer/main.cpp" -o "$work/pc-$1" $flags "${extra[@]}" -Wl,-rpath,"$(dirname "$(find "$2" -name 'libkavo.*' | head -1)")"
   check_consumer "pkg-config $1" "$work/pc-$1"
 }
 consume static "$prefix"
