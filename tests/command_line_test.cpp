@@ -89,3 +89,21 @@ TEST(CommandLine, SameArgumentsGiveTheSameEvidence) {
   EXPECT_EQ(first.err, second.err);
   EXPECT_EQ(first.err.rfind("evidence = ", 0), 0u);
 }
+
+TEST(CommandLine, RefusesParametersBeyondTheMonteCarloLimit) {
+  // At 1e50 every draw's log kernel is rounded past the threshold of a
+  // hypothesis through the mode: the estimate would print 0 for an evidence of 1.
+  for (const auto& args : std::vector<std::vector<std::string>>{
+           {"1e50", "1e50", "1e50", "1e50"}, {"2", "3", "1.000001e12", "4"}}) {
+    const Captured c = run_binary("kavoind", args);
+    EXPECT_EQ(c.status, 1);
+    EXPECT_NE(c.err.find(" ERROR : parameters too large for Monte Carlo, whose rounding would "
+                         "bias the evidence: use the exact method.\nExiting...\n"),
+              std::string::npos)
+        << c.err;
+  }
+  EXPECT_EQ(run_binary("kavoprop", {"1.00001e8", "3", "0.5"}).status, 1);
+  // At the limit the run goes on, and at the mode it is still exactly 1.
+  expect_reference({"kavoprop", {"1e8", "1e8", "0.5", kavo_test::temp_path("l.txt"), "10000"},
+                    "1.000000e+00"});
+}

@@ -65,6 +65,8 @@ TEST(LibraryInterface, ReturnsErrorsWithNaNInsteadOfPrinting) {
       {kavo::compute(kavo::Hypothesis::proportion, three, nan_precision), kavo::Status::bad_precision},
       {kavo::compute(kavo::Hypothesis::proportion, three, infinite_precision),
        kavo::Status::bad_precision},
+      {kavo::compute(kavo::Hypothesis::hardy_weinberg, std::vector<double>{2, 3, 2e11}),
+       kavo::Status::too_large_for_monte_carlo},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(c.result.status, c.expected) << kavo::describe(c.expected);

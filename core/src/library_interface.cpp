@@ -94,6 +94,9 @@ const char* describe(Status status) {
       return "parameters too large: the hypothesis point cannot be computed";
     case Status::bad_seed: return "seed must be a whole number from 1 to 2147483646";
     case Status::bad_precision: return "precision must be a finite number";
+    case Status::too_large_for_monte_carlo:
+      return "parameters too large for Monte Carlo, whose rounding would bias the evidence: "
+             "use the exact method";
     case Status::sampler_failure: return "a gamma shape below 1 reached the sampler";
     case Status::unknown_method: return "unknown method";
     case Status::cancelled: return "cancelled before it was computed";

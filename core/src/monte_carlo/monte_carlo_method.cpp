@@ -9,6 +9,21 @@ namespace kavo {
 
 static_assert(kMinSeed == 1 && kMaxSeed == kRngModulus - 1);
 
+double monte_carlo_limit(Hypothesis hypothesis) {
+  // The at-mode shortfall measured with 2000000 draws: a proportion loses
+  // 6e-5 at 1e8 and 6e-4 at 1e9; Hardy-Weinberg 3.5e-5 at 1e11 and 4.5e-4 at
+  // 1e12; homogeneity 6.5e-6 at 1e11 and 3.4e-4 at 1e12; independence
+  // 1.9e-5 at 1e12 and 3.9e-4 at 1e13.
+  switch (hypothesis) {
+    case Hypothesis::independence:
+    case Hypothesis::symmetry: return 1e12;
+    case Hypothesis::homogeneity:
+    case Hypothesis::hardy_weinberg: return 1e11;
+    case Hypothesis::proportion: break;
+  }
+  return 1e8;
+}
+
 MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settings,
                                 const std::atomic<bool>* stop) {
   MethodOutput out;
@@ -20,13 +35,19 @@ MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settin
     out.status = Status::bad_precision;
     return out;
   }
+  const HypothesisSpec& spec = input.spec;
+  for (int i = 0; i < spec.dimension; ++i) {
+    if (input.values[i] > monte_carlo_limit(spec.id)) {
+      out.status = Status::too_large_for_monte_carlo;
+      return out;
+    }
+  }
   TangentSettings tangent;
   tangent.max_draws = settings.max_draws;
   tangent.precision = settings.precision;
   tangent.stop = stop;
   Rng rng;
   rng_seed(rng, settings.seed);
-  const HypothesisSpec& spec = input.spec;
   const TangentResult mass = estimate_tangent_mass(
       input.values, spec.dimension, sampler_layout(spec.blocks), input.f_star, tangent, rng);
   switch (mass.status) {
