@@ -1,7 +1,6 @@
 #include "evidence.hpp"
 
 #include <cmath>
-#include <limits>
 
 #include "methods/method.hpp"
 #include "random/dirichlet.hpp"
@@ -39,12 +38,7 @@ Result compute_evidence(const HypothesisSpec& spec, const double* values,
     }
   }
   result.status = out.status;
-  if (out.status != Status::ok) {
-    // Never a plausible number beside an error.
-    result.evidence = std::numeric_limits<double>::quiet_NaN();
-    result.error = std::numeric_limits<double>::quiet_NaN();
-    return result;
-  }
+  if (out.status != Status::ok) return result;  // evidence and error stay NaN
   result.evidence = out.evidence;
   result.error = out.error;
   result.draws = out.draws;

@@ -1,7 +1,7 @@
 // The public interface of kavo/kavo.hpp over the hypothesis registry and the
 // evidence computation.
 
-#include <cmath>
+#include <algorithm>
 
 #include "evidence.hpp"
 #include "hypotheses/registry.hpp"
@@ -16,34 +16,34 @@ constexpr Hypothesis kHypotheses[] = {Hypothesis::independence, Hypothesis::symm
                                       Hypothesis::proportion};
 static_assert(std::size(kHypotheses) == kHypothesisCount);
 
-bool known(Hypothesis hypothesis) {
-  return static_cast<unsigned>(hypothesis) < static_cast<unsigned>(kHypothesisCount);
+// Copies one table of the hypothesis into held; false when the hypothesis is
+// unknown or the count of values is not its own.
+bool hold_table(Hypothesis hypothesis, std::span<const double> values, double* held) {
+  if (static_cast<unsigned>(hypothesis) >= static_cast<unsigned>(kHypothesisCount)) return false;
+  const HypothesisSpec& spec = hypothesis_spec(hypothesis);
+  if (values.size() != static_cast<std::size_t>(spec.value_count)) return false;
+  std::copy(values.begin(), values.end(), held);
+  return true;
 }
 
 }  // namespace
 
 Result compute(Hypothesis hypothesis, std::span<const double> values, const Settings& settings) {
-  const HypothesisSpec& spec = hypothesis_spec(hypothesis);
-  if (!known(hypothesis) || values.size() != static_cast<std::size_t>(spec.value_count)) {
+  double held[kMaxValues] = {};
+  if (!hold_table(hypothesis, values, held)) {
     Result wrong;
     wrong.method = settings.method;
     wrong.status = Status::wrong_value_count;
     return wrong;
   }
-  double held[kMaxValues] = {};
-  for (int i = 0; i < spec.value_count; ++i) held[i] = values[i];
-  return compute_evidence(spec, held, settings);
+  return compute_evidence(hypothesis_spec(hypothesis), held, settings);
 }
 
 Status validate(Hypothesis hypothesis, std::span<const double> values) {
-  const HypothesisSpec& spec = hypothesis_spec(hypothesis);
-  if (!known(hypothesis) || values.size() != static_cast<std::size_t>(spec.value_count)) {
-    return Status::wrong_value_count;
-  }
   double held[kMaxValues] = {};
-  for (int i = 0; i < spec.value_count; ++i) held[i] = values[i];
+  if (!hold_table(hypothesis, values, held)) return Status::wrong_value_count;
   Threshold threshold;
-  return validate_values(spec, held, threshold);
+  return validate_values(hypothesis_spec(hypothesis), held, threshold);
 }
 
 int value_count(Hypothesis hypothesis) { return hypothesis_spec(hypothesis).value_count; }
