@@ -188,3 +188,19 @@ TEST(ComputeMany, ProgressCanCancelALongRun) {
     EXPECT_TRUE(std::isnan(r.evidence));
   }
 }
+
+TEST(LibraryInterface, AllDrawsAlikeStillReportAnUncertainty) {
+  // No draw reaches the threshold (evidence 0) or none can (the hypothesis
+  // through the mode, evidence 1): the half-widths are 0, the error is not.
+  kavo::Settings few;
+  few.max_draws = 20000;
+  for (const std::vector<double>& table :
+       {std::vector<double>{41, 21, 41}, std::vector<double>{2, 3, 2}}) {
+    const kavo::Result r = kavo::compute(kavo::Hypothesis::hardy_weinberg, table, few);
+    ASSERT_EQ(r.status, kavo::Status::ok);
+    EXPECT_TRUE(r.evidence == 0.0 || r.evidence == 1.0) << r.evidence;
+    EXPECT_EQ(r.draws, 20000);
+    // (1 - error)^draws is the 0.5% level.
+    EXPECT_NEAR(std::pow(1.0 - r.error, 20000.0), 0.005, 1e-9);
+  }
+}

@@ -26,6 +26,12 @@ struct MethodOutput {
   std::int64_t draws = 0;
 };
 
+// When none of n draws reached the threshold, or all did, both half-widths
+// are 0, which would claim certainty. The error reported is instead the
+// largest mass that n draws alike leave plausible at the one-sided level the
+// check's z^2 = 6.7 stands for (0.5%): 1 - 0.005^(1/n), about 5.3 / n.
+double all_alike_bound(std::int64_t draws);
+
 // The Monte Carlo estimate (stop, when set, is read every 100 draws).
 MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settings,
                                 const std::atomic<bool>* stop);

@@ -24,6 +24,11 @@ double monte_carlo_limit(Hypothesis hypothesis) {
   return 1e8;
 }
 
+double all_alike_bound(std::int64_t draws) {
+  // (1 - m)^n = 0.005 at the largest such mass m.
+  return -std::expm1(std::log(0.005) / static_cast<double>(draws));
+}
+
 MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settings,
                                 const std::atomic<bool>* stop) {
   MethodOutput out;
@@ -60,6 +65,7 @@ MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settin
   out.draws = mass.draws;
   out.error = mass.fieller_half_width > mass.linear_half_width ? mass.fieller_half_width
                                                                : mass.linear_half_width;
+  if (mass.estimate == 0.0 || mass.estimate == 1.0) out.error = all_alike_bound(mass.draws);
   return out;
 }
 
