@@ -24,6 +24,8 @@ def project_version() -> str:
 VERSION = project_version()
 # Every .cpp of the core, so new core files join the build without edits here.
 CORE_SOURCES = sorted(str(p) for p in (CORE / "src").rglob("*.cpp"))
+# A changed header rebuilds the extension (setuptools compares only these dates).
+HEADERS = sorted(str(p) for p in CORE.rglob("*.hpp"))
 
 # Two compile jobs by default (KAVO_BUILD_JOBS overrides; 0 means every core).
 ParallelCompile("KAVO_BUILD_JOBS", default=2).install()
@@ -32,6 +34,7 @@ extension = Pybind11Extension(
     "kavo._core",
     ["src/kavo_core.cpp", *CORE_SOURCES],
     include_dirs=[str(CORE / "include"), str(CORE / "src")],
+    depends=HEADERS,
     cxx_std=20,
     define_macros=[("KAVO_VERSION", '"%s"' % VERSION), ("NDEBUG", "1")],
     # The draw loop's digits depend on unfused, unreordered double arithmetic.
