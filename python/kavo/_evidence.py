@@ -85,7 +85,7 @@ class EvidenceResult:
     --------
     >>> r = kavo.evidence("kavoind", [12, 5, 7, 9])
     >>> r.evidence, r.draws
-    (0.374191..., 1569000)
+    (0.37419184193753974, 1569000)
     """
 
     __slots__ = ("evidence", "error", "draws", "method", "status", "reason", "_many")
@@ -121,10 +121,10 @@ class EvidenceResult:
 
         Examples
         --------
-        >>> kavo.evidence("kavohw", [[12, 10, 4], [6, 1, 0]]).to_frame()
-           evidence     error    draws          status                                  reason
-        0  0.862267  0.001000   795800              ok
-        1       NaN       NaN     <NA>  refused_values  Dirichlet parameters must be greater ...
+        >>> kavo.evidence("kavohw", [[12, 10, 4], [6, 1, 0]]).to_frame()[["evidence", "draws", "status"]]
+           evidence   draws          status
+        0  0.862267  795800              ok
+        1       NaN    <NA>  refused_values
         """
         import pandas as pd
 
@@ -275,7 +275,7 @@ def evidence(
     3.741918e-01
     >>> many = kavo.evidence("kavohw", [[11, 9, 3], [24, 49, 29]], prior=1)
     >>> many.evidence
-    array([0.86226687, 0.93153722])
+    array([0.8622669, 0.9315372])
     """
     hypothesis = _name(hypothesis, "hypothesis")
     method = _name(method, "method")
@@ -372,10 +372,10 @@ def evidence_frame(
     >>> panel = pd.DataFrame({"marker": ["rs1", "rs2"], "aa": [11, 24], "ab": [9, 49],
     ...                       "bb": [3, 29]})
     >>> kavo.evidence_frame(panel, "hardy_weinberg", ["aa", "ab", "bb"], label="marker", prior=1)
-            aa  ab  bb  evidence     error   draws status reason
+            aa  ab  bb  evidence  error   draws status reason
     marker
-    rs1     11   9   3  0.862267  0.001000  795800     ok
-    rs2     24  49  29  0.931537  0.001000  427400     ok
+    rs1     11   9   3  0.862267  0.001  795800     ok
+    rs2     24  49  29  0.931537  0.001  427400     ok
     """
     name, _program, count, _dirichlet, names = _core.hypothesis_info(_name(hypothesis, "hypothesis"))
     if columns is None:

@@ -65,9 +65,9 @@ def evidence_frame(
     >>> pdf = pd.DataFrame({"aa": [11, 24], "ab": [9, 49], "bb": [3, 29]})
     >>> ddf = dd.from_pandas(pdf, npartitions=2)
     >>> kavo.dask.evidence_frame(ddf, "kavohw", ["aa", "ab", "bb"], prior=1).compute()
-       aa  ab  bb  evidence     error   draws status reason
-    0  11   9   3  0.862267  0.001000  795800     ok
-    1  24  49  29  0.931537  0.001000  427400     ok
+       aa  ab  bb  evidence  error   draws status reason
+    0  11   9   3  0.862267  0.001  795800     ok
+    1  24  49  29  0.931537  0.001  427400     ok
     """
     if "threads" in settings:
         raise ValueError("threads is fixed at 1 per task; size the Dask cluster instead")
