@@ -1,0 +1,30 @@
+# Types of the extension module kavo._core.
+import numpy as np
+import numpy.typing as npt
+
+def compute_many(
+    hypothesis: str,
+    values: npt.NDArray[np.float64],
+    method: str,
+    max_draws: int,
+    precision: float,
+    seed: int,
+    threads: int,
+) -> tuple[
+    npt.NDArray[np.int32], npt.NDArray[np.float64], npt.NDArray[np.float64], npt.NDArray[np.int64]
+]: ...
+def time_compute_many(
+    hypothesis: str,
+    values: npt.NDArray[np.float64],
+    method: str,
+    max_draws: int,
+    precision: float,
+    seed: int,
+    threads: int,
+) -> float: ...
+def status_name(code: int) -> str: ...
+def describe(code: int) -> str: ...
+def hypothesis_info(name: str) -> tuple[str, str, int, int, list[str]]: ...
+def hypotheses() -> list[str]: ...
+def methods() -> list[str]: ...
+def version() -> str: ...

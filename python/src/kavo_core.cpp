@@ -1,0 +1,220 @@
+// The extension kavo._core: the library's compute_many over numpy arrays.
+// Argument types are coerced by the Python layer (kavo/_evidence.py); this
+// file checks every range again so the module is safe to call directly.
+
+#include <pybind11/numpy.h>
+#include <pybind11/pybind11.h>
+#include <pybind11/stl.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "kavo/kavo.hpp"
+
+namespace py = pybind11;
+
+namespace {
+
+// The most tables computed at a time, as batch mode allows.
+constexpr int kMaxThreads = 1024;
+
+using Values = py::array_t<double, py::array::c_style | py::array::forcecast>;
+
+std::string hypothesis_names() {
+  std::string names;
+  for (int i = 0; i < kavo::kHypothesisCount; ++i) {
+    const auto h = static_cast<kavo::Hypothesis>(i);
+    names += std::string(i ? ", " : "") + kavo::hypothesis_name(h) + " (" +
+             kavo::program_name(h) + ")";
+  }
+  return names;
+}
+
+std::vector<std::string> method_names() {
+  std::vector<std::string> names;
+  for (int i = 0; i < kavo::kMethodCount; ++i) {
+    names.emplace_back(kavo::method_name(static_cast<kavo::Method>(i)));
+  }
+  return names;
+}
+
+kavo::Hypothesis hypothesis_of(const std::string& name) {
+  const auto h = kavo::hypothesis_from_name(name);
+  if (!h) {
+    throw py::value_error("unknown hypothesis '" + name + "'; known: " + hypothesis_names());
+  }
+  return *h;
+}
+
+kavo::Method method_of(const std::string& name) {
+  const auto m = kavo::method_from_name(name);
+  if (!m) {
+    std::string known;
+    for (const std::string& n : method_names()) known += (known.empty() ? "" : ", ") + n;
+    throw py::value_error("unknown method '" + name + "'; known: " + known);
+  }
+  return *m;
+}
+
+kavo::Settings settings_of(const std::string& method, std::int64_t max_draws, double precision,
+                           std::int64_t seed) {
+  if (!std::isfinite(precision)) throw py::value_error("precision must be a finite number");
+  if (seed < kavo::kMinSeed || seed > kavo::kMaxSeed) {
+    throw py::value_error("seed must be a whole number from 1 to 2147483646, got " +
+                          std::to_string(seed));
+  }
+  kavo::Settings settings;
+  settings.method = method_of(method);
+  settings.max_draws = max_draws;
+  settings.precision = precision;
+  settings.seed = static_cast<std::int32_t>(seed);
+  return settings;
+}
+
+int threads_of(int threads) {
+  if (threads < 0 || threads > kMaxThreads) {
+    throw py::value_error("threads must be from 1 to 1024 (or 0 for every core), got " +
+                          std::to_string(threads));
+  }
+  return threads;
+}
+
+// The tables of a 2-D array, checked against the hypothesis's value count.
+std::span<const double> tables_of(kavo::Hypothesis h, const Values& values) {
+  const int count = kavo::value_count(h);
+  if (values.ndim() != 2 || values.shape(1) != count) {
+    throw py::value_error(std::string("hypothesis ") + kavo::hypothesis_name(h) + " takes " +
+                          std::to_string(count) + " values per table");
+  }
+  return {values.data(), static_cast<std::size_t>(values.shape(0)) * count};
+}
+
+// Computes with the GIL released. The progress callback, on this thread, takes
+// the GIL back every ~100 ms to run pending signal handlers: a handler that
+// raises (Ctrl-C's KeyboardInterrupt) cancels the run, and its exception is
+// raised here once the workers have stopped.
+void compute_released(kavo::Hypothesis h, std::span<const double> tables,
+                      std::vector<kavo::Result>& results, const kavo::Settings& settings,
+                      int threads) {
+  bool interrupted = false;
+  kavo::ManyOptions options;
+  options.threads = threads;
+  options.progress = [&interrupted](const kavo::Progress&) {
+    py::gil_scoped_acquire gil;
+    if (PyErr_CheckSignals() != 0) {
+      interrupted = true;
+      return false;
+    }
+    return true;
+  };
+  {
+    py::gil_scoped_release release;
+    kavo::compute_many(h, tables, results, settings, options);
+  }
+  if (interrupted) throw py::error_already_set();
+}
+
+py::tuple compute_many(const std::string& hypothesis, const Values& values,
+                       const std::string& method, std::int64_t max_draws, double precision,
+                       std::int64_t seed, int threads) {
+  const kavo::Hypothesis h = hypothesis_of(hypothesis);
+  const kavo::Settings settings = settings_of(method, max_draws, precision, seed);
+  threads = threads_of(threads);
+  const std::span<const double> tables = tables_of(h, values);
+  const std::size_t n = static_cast<std::size_t>(values.shape(0));
+
+  std::vector<kavo::Result> results(n);
+  compute_released(h, tables, results, settings, threads);
+
+  py::array_t<std::int32_t> status(static_cast<py::ssize_t>(n));
+  py::array_t<double> evidence(static_cast<py::ssize_t>(n));
+  py::array_t<double> error(static_cast<py::ssize_t>(n));
+  py::array_t<std::int64_t> draws(static_cast<py::ssize_t>(n));
+  auto s = status.mutable_unchecked<1>();
+  auto e = evidence.mutable_unchecked<1>();
+  auto x = error.mutable_unchecked<1>();
+  auto d = draws.mutable_unchecked<1>();
+  for (std::size_t i = 0; i < n; ++i) {
+    const auto j = static_cast<py::ssize_t>(i);
+    s(j) = static_cast<std::int32_t>(results[i].status);
+    e(j) = results[i].evidence;
+    x(j) = results[i].error;
+    d(j) = results[i].draws;
+  }
+  return py::make_tuple(status, evidence, error, draws);
+}
+
+// The benchmark's reference: compute_many alone, timed in C++, on an array
+// already converted, with no progress callback and no result conversion.
+double time_compute_many(const std::string& hypothesis, const Values& values,
+                         const std::string& method, std::int64_t max_draws, double precision,
+                         std::int64_t seed, int threads) {
+  const kavo::Hypothesis h = hypothesis_of(hypothesis);
+  const kavo::Settings settings = settings_of(method, max_draws, precision, seed);
+  kavo::ManyOptions options;
+  options.threads = threads_of(threads);
+  const std::span<const double> tables = tables_of(h, values);
+  std::vector<kavo::Result> results(static_cast<std::size_t>(values.shape(0)));
+  py::gil_scoped_release release;
+  const auto start = std::chrono::steady_clock::now();
+  kavo::compute_many(h, tables, results, settings, options);
+  const auto stop = std::chrono::steady_clock::now();
+  return std::chrono::duration<double>(stop - start).count();
+}
+
+// Status names for the result's status field (the enumerators' names).
+const char* status_name(int code) {
+  switch (static_cast<kavo::Status>(code)) {
+    case kavo::Status::ok: return "ok";
+    case kavo::Status::wrong_value_count: return "wrong_value_count";
+    case kavo::Status::refused_values: return "refused_values";
+    case kavo::Status::parameters_too_large: return "parameters_too_large";
+    case kavo::Status::bad_seed: return "bad_seed";
+    case kavo::Status::bad_precision: return "bad_precision";
+    case kavo::Status::sampler_failure: return "sampler_failure";
+    case kavo::Status::unknown_method: return "unknown_method";
+    case kavo::Status::cancelled: return "cancelled";
+  }
+  return "error";
+}
+
+py::tuple hypothesis_info(const std::string& name) {
+  const kavo::Hypothesis h = hypothesis_of(name);
+  std::vector<std::string> names;
+  for (int i = 0; i < kavo::value_count(h); ++i) names.emplace_back(kavo::value_name(h, i));
+  return py::make_tuple(kavo::hypothesis_name(h), kavo::program_name(h), kavo::value_count(h),
+                        kavo::dirichlet_count(h), names);
+}
+
+std::vector<std::string> hypotheses() {
+  std::vector<std::string> names;
+  for (int i = 0; i < kavo::kHypothesisCount; ++i) {
+    names.emplace_back(kavo::hypothesis_name(static_cast<kavo::Hypothesis>(i)));
+  }
+  return names;
+}
+
+}  // namespace
+
+PYBIND11_MODULE(_core, m) {
+  m.doc() = "kavo's C++ library (compute_many); use the functions of the kavo package instead.";
+  m.def("compute_many", &compute_many, py::arg("hypothesis"), py::arg("values"),
+        py::arg("method"), py::arg("max_draws"), py::arg("precision"), py::arg("seed"),
+        py::arg("threads"),
+        "Computes the tables of a C-contiguous (n, value_count) float64 array; returns the\n"
+        "arrays (status codes, evidence, error, draws).");
+  m.def("time_compute_many", &time_compute_many, py::arg("hypothesis"), py::arg("values"),
+        py::arg("method"), py::arg("max_draws"), py::arg("precision"), py::arg("seed"),
+        py::arg("threads"), "Seconds taken by compute_many alone on the array (for benchmarks).");
+  m.def("status_name", &status_name, py::arg("code"));
+  m.def("describe", [](int code) { return kavo::describe(static_cast<kavo::Status>(code)); },
+        py::arg("code"));
+  m.def("hypothesis_info", &hypothesis_info, py::arg("name"),
+        "(name, program, value_count, dirichlet_count, value_names) of a hypothesis or program.");
+  m.def("hypotheses", &hypotheses);
+  m.def("methods", &method_names);
+  m.def("version", &kavo::version);
+}

@@ -1,0 +1,60 @@
+"""The pandas helpers: EvidenceResult.to_frame and evidence_frame."""
+import numpy as np
+import pandas as pd
+import pytest
+
+import kavo
+
+PANEL = pd.DataFrame({
+    "marker": ["rs1", "rs2", "rs3", "rs4"],
+    "aa": [11, 24, 40, 5], "ab": [9, 49, 20, 0], "bb": [3, 29, 40, 12],
+})
+
+
+def test_evidence_frame_matches_the_batch_mode_example():
+    # The README's panel through kavohw --batch panel.tsv --prior 1.
+    out = kavo.evidence_frame(PANEL, "hardy_weinberg", ["aa", "ab", "bb"], label="marker", prior=1)
+    assert list(out.index) == ["rs1", "rs2", "rs3", "rs4"]
+    assert list(out.columns) == ["aa", "ab", "bb", "evidence", "error", "draws", "status", "reason"]
+    assert [f"{v:e}" for v in out["evidence"][:3]] == ["8.622669e-01", "9.315372e-01", "0.000000e+00"]
+    assert [f"{v:e}" for v in out["error"][:3]] == ["9.999463e-04", "9.998845e-04", "0.000000e+00"]
+    assert str(out["draws"].dtype) == "Int64"
+    assert out["draws"][:3].tolist() == [795800, 427400, 2000000]
+    assert out["draws"].isna().tolist() == [False, False, False, True]
+    assert np.isnan(out.loc["rs4", "evidence"]) and out.loc["rs4", "status"] == "refused_values"
+    assert out.loc["rs4", "reason"].startswith("Dirichlet parameters must be greater than 1")
+    assert list(PANEL.columns) == ["marker", "aa", "ab", "bb"]  # the input is left alone
+
+
+def test_evidence_frame_default_columns_prefix_and_index():
+    frame = pd.DataFrame({"A1": [3, 30], "A2": [5, 70], "p0": [0.4, 0.25]}, index=[10, 20])
+    out = kavo.evidence_frame(frame, "kavoprop", prefix="kavo_", max_draws=20000, precision=0.01)
+    assert list(out.index) == [10, 20]
+    assert list(out.columns)[3:] == ["kavo_evidence", "kavo_error", "kavo_draws", "kavo_status",
+                                     "kavo_reason"]
+    direct = kavo.evidence("kavoprop", frame, max_draws=20000, precision=0.01)
+    np.testing.assert_array_equal(out["kavo_evidence"].to_numpy(), direct.evidence)
+
+
+def test_evidence_frame_refuses_what_would_lose_or_guess_data():
+    with pytest.raises(ValueError, match="lacks A11"):
+        kavo.evidence_frame(PANEL, "kavoind")
+    with pytest.raises(ValueError, match="takes 3 columns"):
+        kavo.evidence_frame(PANEL, "kavohw", ["aa", "ab"])
+    with pytest.raises(ValueError, match="not in the frame"):
+        kavo.evidence_frame(PANEL, "kavohw", ["aa", "ab", "cc"])
+    done = kavo.evidence_frame(PANEL, "kavohw", ["aa", "ab", "bb"], prior=1, max_draws=10000)
+    with pytest.raises(ValueError, match="already has columns"):
+        kavo.evidence_frame(done, "kavohw", ["aa", "ab", "bb"], prior=1)
+    with pytest.raises(TypeError, match="column 'marker' is not numeric"):
+        kavo.evidence_frame(PANEL, "kavohw", ["marker", "ab", "bb"])
+
+
+def test_to_frame_for_one_and_many_tables():
+    one = kavo.evidence("kavoind", [12, 5, 7, 9]).to_frame()
+    assert one.shape == (1, 5) and one["draws"].tolist() == [1569000]
+    many = kavo.evidence("kavoind", [[12, 5, 7, 9], [0, 5, 7, 9]], max_draws=10000).to_frame()
+    assert many["status"].tolist() == ["ok", "refused_values"]
+    assert many["draws"].isna().tolist() == [False, True]
+    failed = kavo.evidence("kavoind", [0, 5, 7, 9]).to_frame()
+    assert failed["draws"].isna().tolist() == [True] and np.isnan(failed["evidence"][0])
