@@ -13,3 +13,6 @@ ctest --test-dir build -j2 --output-on-failure
 
 echo "== Debian packages"
 tests/deb_package_test.sh build
+
+echo "== Python package"
+python/run_tests.sh
