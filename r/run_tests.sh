@@ -8,6 +8,13 @@ set -euo pipefail
 here="$(cd "$(dirname "$0")" && pwd)"
 start=$(date +%s)
 
+for need in R Rscript; do
+  command -v "$need" >/dev/null || { echo "run_tests.sh: $need not found (apt-get install r-base-dev)" >&2; exit 1; }
+done
+Rscript -e 'for (p in c("Rcpp", "testthat")) if (!requireNamespace(p, quietly = TRUE)) {
+  message("run_tests.sh: R package ", p, " not found (apt-get install r-cran-rcpp r-cran-bh r-cran-testthat)")
+  quit(status = 1) }'
+
 "$here/bootstrap.sh"
 work="$(mktemp -d)"
 trap 'rm -rf "$work"' EXIT
@@ -15,6 +22,13 @@ cd "$work"
 
 export MAKEFLAGS="-j2"
 export _R_CHECK_FORCE_SUGGESTS_=false
+# No network: the check's dependency-cycle lookup reads an empty local
+# repository (this replaces the site profile, which names CRAN, for every R
+# started below).
+mkdir -p "$work/repo/src/contrib"
+: > "$work/repo/src/contrib/PACKAGES"
+printf 'options(repos = c(CRAN = "file://%s/repo"))\n' "$work" > "$work/Rprofile.site"
+export R_PROFILE="$work/Rprofile.site"
 # Also the tests skipped on CRAN: the user-interrupt test signals this process.
 export NOT_CRAN=true
 

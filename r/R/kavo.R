@@ -7,9 +7,9 @@ kavo_version <- function() .kavo_library()$version
                       "proportion")
 
 .kavo_descriptions <- c(
-  independence = "independence of rows and columns in a 2x2 table",
-  symmetry = "symmetry of a paired 2x2 table",
-  homogeneity = "equal proportions in the two rows of a 2x2 table",
+  independence = "independence of rows and columns",
+  symmetry = "symmetry of a paired table",
+  homogeneity = "equal proportions in the two rows",
   hardy_weinberg = "Hardy-Weinberg equilibrium",
   proportion = "a proportion equal to p0")
 
