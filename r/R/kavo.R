@@ -108,7 +108,11 @@ kavo_test <- function(x, hypothesis = c("independence", "symmetry", "homogeneity
   names <- lib$value_names[[hypothesis]]
   parameters <- stats::setNames(counts + prior, names[seq_along(counts)])
   values <- parameters
-  if (hypothesis == "proportion") values <- c(parameters, p0 = .kavo_p0(p0))
+  if (hypothesis == "proportion") {
+    values <- c(parameters, p0 = .kavo_p0(p0))
+  } else if (!missing(p0)) {
+    stop("'p0' is only for the proportion hypothesis", call. = FALSE)
+  }
   r <- .kavo_compute_many(hypothesis, as.double(values), method,
                           .kavo_number(max_draws, "max_draws"),
                           .kavo_number(precision, "precision"),

@@ -85,7 +85,7 @@ Rcpp::List kavo_compute_many(std::string hypothesis, Rcpp::NumericVector values,
   // 2^63 is exactly representable; anything from it up does not fit.
   if (!std::isfinite(max_draws) || max_draws != std::floor(max_draws) ||
       max_draws >= 9223372036854775808.0 || max_draws < -9223372036854775808.0) {
-    Rcpp::stop("max_draws must be a whole number");
+    Rcpp::stop("max_draws must be a whole number in the signed 64-bit range");
   }
   if (!std::isfinite(precision)) Rcpp::stop(kavo::describe(kavo::Status::bad_precision));
   if (!(seed >= kavo::kMinSeed && seed <= kavo::kMaxSeed && seed == std::floor(seed))) {

@@ -11,6 +11,7 @@ test_that("malformed tables are refused with a clear message", {
   expect_error(kavo_test(c(1, 2, 3), "proportion", p0 = 0.5), "2 counts")
   expect_error(kavo_test(c(1, 2), "proportion"), "needs 'p0'")
   expect_error(kavo_test(c(1, 2), "proportion", p0 = "a"), "'p0' must be a single number")
+  expect_error(kavo_test(c(1, 2, 3), "hardy_weinberg", p0 = 0.5), "only for the proportion")
 })
 
 test_that("values the library refuses are an error naming the reason", {
@@ -27,6 +28,7 @@ test_that("settings are checked", {
   expect_error(kavo_test(x, precision = NA_real_), "'precision' must be a single number")
   expect_error(kavo_test(x, max_draws = 1.5), "max_draws must be a whole number")
   expect_error(kavo_test(x, max_draws = c(1, 2)), "'max_draws' must be a single number")
+  expect_error(kavo_test(x, max_draws = 1e19), "signed 64-bit range")
   expect_error(kavo_test(x, prior = NA), "'prior' must be a single number")
   expect_error(kavo_test(x, prior = Inf), "'prior' must be a finite number")
   expect_error(kavo_test(x, "nonsense"), "unknown hypothesis \"nonsense\"")
