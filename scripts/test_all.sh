@@ -16,3 +16,6 @@ tests/deb_package_test.sh build
 
 echo "== Python package"
 python/run_tests.sh
+
+echo "== R package"
+r/run_tests.sh

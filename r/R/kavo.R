@@ -1,0 +1,274 @@
+# The R interface of the kavo library: kavo_test for one table (an htest),
+# kavo_evidence for many (a data frame, computed in parallel).
+
+kavo_version <- function() .kavo_library()$version
+
+.kavo_hypotheses <- c("independence", "symmetry", "homogeneity", "hardy_weinberg",
+                      "proportion")
+
+.kavo_descriptions <- c(
+  independence = "independence of rows and columns",
+  symmetry = "symmetry of a paired table",
+  homogeneity = "equal proportions in the two rows",
+  hardy_weinberg = "Hardy-Weinberg equilibrium",
+  proportion = "a proportion equal to p0")
+
+.kavo_method_labels <- c(monte_carlo = "Monte Carlo", exact = "exact integration")
+
+# A hypothesis name, a program name (such as "kavohw") or an unambiguous
+# abbreviation of a name.
+.kavo_hypothesis <- function(hypothesis) {
+  if (identical(hypothesis, .kavo_hypotheses)) return(hypothesis[[1L]])
+  if (!is.character(hypothesis) || length(hypothesis) != 1L || is.na(hypothesis)) {
+    stop("'hypothesis' must be one of: ", paste(.kavo_hypotheses, collapse = ", "),
+         call. = FALSE)
+  }
+  lib <- .kavo_library()
+  if (hypothesis %in% lib$hypotheses) return(hypothesis)
+  if (hypothesis %in% lib$programs) return(names(lib$programs)[match(hypothesis, lib$programs)])
+  i <- pmatch(hypothesis, lib$hypotheses)
+  if (is.na(i)) {
+    stop("unknown hypothesis \"", hypothesis, "\"; expected one of: ",
+         paste(lib$hypotheses, collapse = ", "), call. = FALSE)
+  }
+  lib$hypotheses[[i]]
+}
+
+.kavo_number <- function(x, name) {
+  if (!is.numeric(x) || length(x) != 1L || is.na(x)) {
+    stop("'", name, "' must be a single number", call. = FALSE)
+  }
+  as.double(x)
+}
+
+.kavo_prior <- function(prior) {
+  prior <- .kavo_number(prior, "prior")
+  if (!is.finite(prior)) stop("'prior' must be a finite number", call. = FALSE)
+  prior
+}
+
+.kavo_p0 <- function(p0) {
+  if (missing(p0) || is.null(p0)) {
+    stop("the proportion hypothesis needs 'p0', the proportion it states", call. = FALSE)
+  }
+  .kavo_number(p0, "p0")
+}
+
+# The counts of one table in the library's order (row-major for a 2x2 table:
+# x[1, 2] is A12), checked.
+.kavo_counts <- function(x, hypothesis) {
+  if (!is.numeric(x)) stop("'x' must hold numeric counts", call. = FALSE)
+  d <- dim(x)
+  if (hypothesis %in% c("independence", "symmetry", "homogeneity")) {
+    if (length(d) != 2L || any(d != 2L)) {
+      stop("'x' must be a 2x2 matrix or table for the ", hypothesis, " hypothesis",
+           call. = FALSE)
+    }
+    counts <- c(x[1L, 1L], x[1L, 2L], x[2L, 1L], x[2L, 2L])
+  } else {
+    need <- if (hypothesis == "hardy_weinberg") 3L else 2L
+    what <- if (hypothesis == "hardy_weinberg") {
+      "a vector of the 3 genotype counts aa, ab, bb"
+    } else {
+      "a vector of 2 counts (successes, failures)"
+    }
+    if (length(d) > 1L || length(x) != need) {
+      stop("'x' must be ", what, " for the ", hypothesis, " hypothesis", call. = FALSE)
+    }
+    counts <- as.vector(x)
+  }
+  counts <- as.double(counts)
+  if (anyNA(counts)) stop("counts must not be missing", call. = FALSE)
+  if (any(counts < 0)) stop("counts must not be negative", call. = FALSE)
+  if (!all(is.finite(counts))) stop("counts must be finite", call. = FALSE)
+  counts
+}
+
+# The posterior mode of the probabilities the hypothesis speaks about.
+.kavo_mode <- function(a, hypothesis) {
+  switch(hypothesis,
+    independence = ,
+    symmetry = stats::setNames((a - 1) / (sum(a) - 4), c("p11", "p12", "p21", "p22")),
+    homogeneity = c(p1 = (a[[1]] - 1) / (a[[1]] + a[[2]] - 2),
+                    p2 = (a[[3]] - 1) / (a[[3]] + a[[4]] - 2)),
+    hardy_weinberg = stats::setNames((a - 1) / (sum(a) - 3), c("paa", "pab", "pbb")),
+    proportion = c(p = (a[[1]] - 1) / (a[[1]] + a[[2]] - 2)))
+}
+
+kavo_test <- function(x, hypothesis = c("independence", "symmetry", "homogeneity",
+                                        "hardy_weinberg", "proportion"),
+                      p0, prior = 1, method = c("monte_carlo", "exact"),
+                      max_draws = 2e6, precision = 0.001, seed = 11) {
+  dname <- paste(deparse(substitute(x), width.cutoff = 500L), collapse = " ")
+  hypothesis <- .kavo_hypothesis(hypothesis)
+  method <- match.arg(method)
+  counts <- .kavo_counts(x, hypothesis)
+  prior <- .kavo_prior(prior)
+  lib <- .kavo_library()
+  names <- lib$value_names[[hypothesis]]
+  parameters <- stats::setNames(counts + prior, names[seq_along(counts)])
+  values <- parameters
+  if (hypothesis == "proportion") {
+    values <- c(parameters, p0 = .kavo_p0(p0))
+  } else if (!missing(p0)) {
+    stop("'p0' is only for the proportion hypothesis", call. = FALSE)
+  }
+  r <- .kavo_compute_many(hypothesis, as.double(values), method,
+                          .kavo_number(max_draws, "max_draws"),
+                          .kavo_number(precision, "precision"),
+                          .kavo_number(seed, "seed"), 1L)
+  if (r$status != 0L) {
+    stop("the evidence cannot be computed for ", dname, ": ", r$reason,
+         " (the Dirichlet parameters are the counts plus prior = ", prior, ")", call. = FALSE)
+  }
+  description <- .kavo_descriptions[[hypothesis]]
+  if (hypothesis == "proportion") {
+    description <- paste0("a proportion equal to p0 = ", format(values[["p0"]]))
+  }
+  label <- if (method %in% names(.kavo_method_labels)) .kavo_method_labels[[method]] else method
+  out <- list(
+    statistic = c(evidence = r$evidence),
+    parameter = parameters,
+    estimate = .kavo_mode(parameters, hypothesis),
+    method = paste0("Bayesian evidence for ", description, " (", label, ")"),
+    data.name = paste0(dname, ", with prior ", format(prior), " added to each count"),
+    error = r$error,
+    draws = r$draws,
+    hypothesis = hypothesis,
+    prior = prior,
+    settings = list(method = method, max_draws = max_draws, precision = precision, seed = seed))
+  if (hypothesis == "proportion") out$null.value <- c(p = values[["p0"]])
+  class(out) <- "htest"
+  out
+}
+
+.kavo_column <- function(data, j) if (is.data.frame(data)) data[[j]] else data[, j]
+
+# The columns of data holding the counts, as names or positions.
+.kavo_count_columns <- function(data, columns, exclude, k) {
+  cn <- colnames(data)
+  if (is.null(columns)) {
+    numeric <- if (is.data.frame(data)) {
+      vapply(data, is.numeric, logical(1))
+    } else {
+      rep(is.numeric(data), ncol(data))
+    }
+    numeric[exclude] <- FALSE
+    columns <- which(numeric)
+    if (length(columns) != k) {
+      stop("'data' has ", length(columns), " numeric count columns but the hypothesis takes ", k,
+           "; name them with 'columns'", call. = FALSE)
+    }
+    return(unname(columns))
+  }
+  if (length(columns) != k) {
+    stop("'columns' must name ", k, " columns for this hypothesis", call. = FALSE)
+  }
+  if (is.character(columns)) {
+    pos <- match(columns, cn)
+    if (anyNA(pos)) {
+      stop("no column named ", paste0("'", columns[is.na(pos)], "'", collapse = ", "),
+           " in 'data'", call. = FALSE)
+    }
+  } else if (is.numeric(columns)) {
+    pos <- as.integer(columns)
+    if (anyNA(pos) || any(pos != columns) || any(pos < 1L) || any(pos > ncol(data))) {
+      stop("'columns' must be column positions from 1 to ", ncol(data), call. = FALSE)
+    }
+  } else {
+    stop("'columns' must be column names or positions", call. = FALSE)
+  }
+  if (anyDuplicated(pos)) stop("'columns' names a column twice", call. = FALSE)
+  pos
+}
+
+kavo_evidence <- function(data, hypothesis, columns = NULL, p0 = NULL, prior = 1,
+                          method = c("monte_carlo", "exact"), max_draws = 2e6,
+                          precision = 0.001, seed = 11, threads = NULL) {
+  if (!is.data.frame(data) && !is.matrix(data)) {
+    stop("'data' must be a data frame or a matrix", call. = FALSE)
+  }
+  hypothesis <- .kavo_hypothesis(hypothesis)
+  method <- match.arg(method)
+  prior <- .kavo_prior(prior)
+  if (is.null(threads)) {
+    threads <- 0L  # every hardware thread
+  } else {
+    threads <- .kavo_number(threads, "threads")
+    if (threads < 1 || threads != round(threads) || threads > .Machine$integer.max) {
+      stop("'threads' must be a positive whole number", call. = FALSE)
+    }
+    threads <- as.integer(threads)
+  }
+  lib <- .kavo_library()
+  k <- lib$dirichlet_count[[hypothesis]]
+  names <- lib$value_names[[hypothesis]]
+  n <- nrow(data)
+  if (is.null(colnames(data))) colnames(data) <- paste0("V", seq_len(ncol(data)))
+
+  # p0: a number, one per row, or the name of a column of data.
+  p0_column <- integer()
+  p0_values <- NULL
+  if (hypothesis == "proportion") {
+    if (is.null(p0)) stop("the proportion hypothesis needs 'p0'", call. = FALSE)
+    if (is.character(p0)) {
+      if (length(p0) != 1L || !(p0 %in% colnames(data))) {
+        stop("'p0' names no column of 'data'", call. = FALSE)
+      }
+      p0_column <- match(p0, colnames(data))
+      p0 <- .kavo_column(data, p0_column)
+    }
+    if (!is.numeric(p0) || !(length(p0) %in% c(1L, n))) {
+      stop("'p0' must be a number, one number per row, or a column name", call. = FALSE)
+    }
+    p0_values <- rep_len(as.double(p0), n)
+  } else if (!is.null(p0)) {
+    stop("'p0' is only for the proportion hypothesis", call. = FALSE)
+  }
+
+  pos <- .kavo_count_columns(data, columns, p0_column, k)
+  counts <- matrix(NA_real_, n, k)
+  for (j in seq_len(k)) {
+    column <- .kavo_column(data, pos[[j]])
+    if (!is.numeric(column)) {
+      stop("column '", colnames(data)[pos[[j]]], "' does not hold numeric counts", call. = FALSE)
+    }
+    counts[, j] <- as.double(column)
+  }
+  parameters <- counts + prior
+  colnames(parameters) <- names[seq_len(k)]
+
+  # Rows refused here never reach the library.
+  reason <- rep(NA_character_, n)
+  reason[rowSums(counts < 0, na.rm = TRUE) > 0] <- "negative count"
+  reason[rowSums(is.na(counts)) > 0] <- "missing count"
+  if (!is.null(p0_values)) reason[is.na(reason) & is.na(p0_values)] <- "missing p0"
+  rows <- which(is.na(reason))
+
+  values <- if (is.null(p0_values)) parameters else cbind(parameters, p0 = p0_values)
+  r <- .kavo_compute_many(hypothesis, as.double(t(values[rows, , drop = FALSE])), method,
+                          .kavo_number(max_draws, "max_draws"),
+                          .kavo_number(precision, "precision"),
+                          .kavo_number(seed, "seed"), threads)
+  evidence <- error <- draws <- rep(NA_real_, n)
+  evidence[rows] <- r$evidence
+  error[rows] <- r$error
+  draws[rows] <- r$draws
+  reason[rows] <- r$reason
+
+  out <- data.frame(values, evidence = evidence, error = error, draws = draws,
+                    reason = reason, check.names = FALSE, stringsAsFactors = FALSE)
+  if (is.data.frame(data)) {
+    kept <- setdiff(seq_len(ncol(data)), c(pos, p0_column))
+    if (length(kept)) {
+      clash <- intersect(colnames(data)[kept], colnames(out))
+      if (length(clash)) {
+        stop("'data' already has column(s) ", paste0("'", clash, "'", collapse = ", "),
+             " that the result would repeat", call. = FALSE)
+      }
+      out <- cbind(as.data.frame(data)[kept], out)
+    }
+  }
+  rownames(out) <- rownames(data)
+  out
+}

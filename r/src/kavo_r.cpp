@@ -1,0 +1,147 @@
+// The R interface over kavo/kavo.hpp. Every call runs on R's main thread;
+// compute_many's workers never touch the R API, and the progress callback
+// (on this thread) checks for a user interrupt without letting R longjmp
+// through C++ frames.
+
+#include <Rcpp.h>
+
+#include <cmath>
+#include <cstdint>
+#include <limits>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kavo/kavo.hpp"
+
+namespace {
+
+kavo::Hypothesis hypothesis_or_stop(const std::string& name) {
+  const std::optional<kavo::Hypothesis> h = kavo::hypothesis_from_name(name);
+  if (!h) Rcpp::stop("unknown hypothesis \"%s\"", name);
+  return *h;
+}
+
+std::string method_names() {
+  std::string names;
+  for (int i = 0; i < kavo::kMethodCount; ++i) {
+    if (i > 0) names += ", ";
+    names += kavo::method_name(static_cast<kavo::Method>(i));
+  }
+  return names;
+}
+
+// R_CheckUserInterrupt longjmps to the top level when an interrupt is
+// pending; R_ToplevelExec stops that jump here and reports it as FALSE.
+void check_interrupt(void*) { R_CheckUserInterrupt(); }
+
+bool interrupt_pending() { return R_ToplevelExec(check_interrupt, nullptr) == FALSE; }
+
+}  // namespace
+
+// [[Rcpp::export(.kavo_library)]]
+Rcpp::List kavo_library() {
+  Rcpp::CharacterVector hypotheses(kavo::kHypothesisCount);
+  Rcpp::CharacterVector programs(kavo::kHypothesisCount);
+  Rcpp::IntegerVector dirichlet(kavo::kHypothesisCount);
+  Rcpp::List value_names(kavo::kHypothesisCount);
+  for (int i = 0; i < kavo::kHypothesisCount; ++i) {
+    const auto h = static_cast<kavo::Hypothesis>(i);
+    hypotheses[i] = kavo::hypothesis_name(h);
+    programs[i] = kavo::program_name(h);
+    dirichlet[i] = kavo::dirichlet_count(h);
+    Rcpp::CharacterVector names(kavo::value_count(h));
+    for (int j = 0; j < kavo::value_count(h); ++j) names[j] = kavo::value_name(h, j);
+    value_names[i] = names;
+  }
+  value_names.names() = hypotheses;
+  dirichlet.names() = hypotheses;
+  programs.names() = hypotheses;
+  Rcpp::CharacterVector methods(kavo::kMethodCount);
+  for (int i = 0; i < kavo::kMethodCount; ++i) {
+    methods[i] = kavo::method_name(static_cast<kavo::Method>(i));
+  }
+  return Rcpp::List::create(Rcpp::Named("version") = kavo::version(),
+                            Rcpp::Named("hypotheses") = hypotheses,
+                            Rcpp::Named("programs") = programs,
+                            Rcpp::Named("value_names") = value_names,
+                            Rcpp::Named("dirichlet_count") = dirichlet,
+                            Rcpp::Named("methods") = methods);
+}
+
+// The tables are `values`, one after the other, value_count(hypothesis) each.
+// Returns the columns evidence, error, draws, status (0 = ok) and reason.
+// [[Rcpp::export(.kavo_compute_many)]]
+Rcpp::List kavo_compute_many(std::string hypothesis, Rcpp::NumericVector values,
+                             std::string method, double max_draws, double precision,
+                             double seed, int threads) {
+  const kavo::Hypothesis h = hypothesis_or_stop(hypothesis);
+  const std::optional<kavo::Method> m = kavo::method_from_name(method);
+  if (!m) {
+    Rcpp::stop("%s \"%s\" (this build of the kavo library has: %s)",
+               kavo::describe(kavo::Status::unknown_method), method, method_names());
+  }
+  // The settings are checked here, once, rather than reported on every row.
+  // 2^63 is exactly representable; anything from it up does not fit.
+  if (!std::isfinite(max_draws) || max_draws != std::floor(max_draws) ||
+      max_draws >= 9223372036854775808.0 || max_draws < -9223372036854775808.0) {
+    Rcpp::stop("max_draws must be a whole number in the signed 64-bit range");
+  }
+  if (!std::isfinite(precision)) Rcpp::stop(kavo::describe(kavo::Status::bad_precision));
+  if (!(seed >= kavo::kMinSeed && seed <= kavo::kMaxSeed && seed == std::floor(seed))) {
+    Rcpp::stop(kavo::describe(kavo::Status::bad_seed));
+  }
+  if (threads < 0) Rcpp::stop("threads must be a positive whole number");
+
+  kavo::Settings settings;
+  settings.method = *m;
+  settings.max_draws = static_cast<std::int64_t>(max_draws);
+  settings.precision = precision;
+  settings.seed = static_cast<std::int32_t>(seed);
+
+  const std::size_t count = static_cast<std::size_t>(kavo::value_count(h));
+  if (static_cast<std::size_t>(values.size()) % count != 0) {
+    Rcpp::stop(kavo::describe(kavo::Status::wrong_value_count));
+  }
+  const std::size_t n = static_cast<std::size_t>(values.size()) / count;
+  // Copies, so the workers read memory that R cannot move or collect.
+  const std::vector<double> input(values.begin(), values.end());
+  std::vector<kavo::Result> results(n);
+
+  bool interrupted = false;
+  kavo::ManyOptions options;
+  options.threads = threads;
+  options.progress_interval_ms = 100;
+  options.progress = [&interrupted](const kavo::Progress&) {
+    if (interrupt_pending()) interrupted = true;
+    return !interrupted;
+  };
+  const kavo::Status status = kavo::compute_many(h, input, results, settings, options);
+  if (interrupted) {
+    // Signalled by Rcpp's wrapper once every C++ frame is gone.
+    throw Rcpp::internal::InterruptedException();
+  }
+  if (status != kavo::Status::ok) Rcpp::stop(kavo::describe(status));
+
+  Rcpp::NumericVector evidence(n), error(n), draws(n);
+  Rcpp::IntegerVector codes(n);
+  Rcpp::CharacterVector reason(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    const kavo::Result& r = results[i];
+    codes[i] = static_cast<int>(r.status);
+    if (r.status == kavo::Status::ok) {
+      evidence[i] = r.evidence;
+      error[i] = r.error;
+      draws[i] = static_cast<double>(r.draws);
+      reason[i] = NA_STRING;
+    } else {
+      evidence[i] = NA_REAL;
+      error[i] = NA_REAL;
+      draws[i] = NA_REAL;
+      reason[i] = kavo::describe(r.status);
+    }
+  }
+  return Rcpp::List::create(Rcpp::Named("evidence") = evidence, Rcpp::Named("error") = error,
+                            Rcpp::Named("draws") = draws, Rcpp::Named("status") = codes,
+                            Rcpp::Named("reason") = reason);
+}

@@ -1,0 +1,4 @@
+library(testthat)
+library(kavo)
+
+test_check("kavo")
