@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "evidence.hpp"
-#include "hypotheses/registry.hpp"
+#include "hypotheses/table.hpp"
 #include "kavo/kavo.hpp"
 
 namespace kavo {
@@ -22,20 +22,20 @@ namespace {
 
 class ManyRun {
  public:
-  ManyRun(const HypothesisSpec& spec, std::span<const double> values, std::span<Result> results,
+  ManyRun(const Table& table, std::span<const double> values, std::span<Result> results,
           const Settings& settings)
-      : spec_(spec), values_(values), results_(results), settings_(settings),
+      : table_(table), values_(values), results_(results), settings_(settings),
         finished_(std::make_unique<std::atomic<bool>[]>(results.size())) {}
 
   // Computes tables until none is left or the run is stopped.
   void work() {
     const std::size_t n = results_.size();
-    const std::size_t count = static_cast<std::size_t>(spec_.value_count);
+    const std::size_t count = static_cast<std::size_t>(table_.layout.value_count);
     for (std::size_t i = next_++; i < n; i = next_++) {
       if (stop_.load(std::memory_order_relaxed)) break;
       double held[kMaxValues] = {};
       std::copy_n(values_.begin() + static_cast<std::ptrdiff_t>(i * count), count, held);
-      results_[i] = compute_evidence(spec_, held, settings_, &stop_);
+      results_[i] = compute_evidence(table_, held, settings_, &stop_);
       finished_[i].store(true, std::memory_order_release);
       {
         std::lock_guard<std::mutex> lock(mutex_);
@@ -89,7 +89,7 @@ class ManyRun {
   }
 
  private:
-  const HypothesisSpec& spec_;
+  const Table& table_;
   std::span<const double> values_;
   std::span<Result> results_;
   const Settings& settings_;
@@ -106,11 +106,16 @@ class ManyRun {
 Status compute_many(Hypothesis hypothesis, std::span<const double> values,
                     std::span<Result> results, const Settings& settings,
                     const ManyOptions& options) {
-  if (static_cast<unsigned>(hypothesis) >= static_cast<unsigned>(kHypothesisCount)) {
-    return Status::wrong_value_count;
-  }
-  const HypothesisSpec& spec = hypothesis_spec(hypothesis);
-  const std::size_t count = static_cast<std::size_t>(spec.value_count);
+  return compute_many(hypothesis, default_shape(hypothesis), values, results, settings, options);
+}
+
+Status compute_many(Hypothesis hypothesis, Shape shape, std::span<const double> values,
+                    std::span<Result> results, const Settings& settings,
+                    const ManyOptions& options) {
+  Table table;
+  const Status shape_status = make_table(hypothesis, shape, table);
+  if (shape_status != Status::ok) return shape_status;
+  const std::size_t count = static_cast<std::size_t>(table.layout.value_count);
   if (values.size() % count != 0 || values.size() / count != results.size()) {
     return Status::wrong_value_count;
   }
@@ -123,7 +128,7 @@ Status compute_many(Hypothesis hypothesis, std::span<const double> values,
   if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
   threads = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), results.size()));
 
-  ManyRun run(spec, values, results, settings);
+  ManyRun run(table, values, results, settings);
   std::vector<std::thread> workers;
   if (options.progress) {
     // The calling thread only watches, so progress is reported on time.

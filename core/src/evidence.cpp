@@ -13,25 +13,25 @@ double hypothesis_f_star(const HypothesisSpec& spec, const double* values) {
   return log_kernel(values, point, spec.dimension);
 }
 
-Status validate_values(const HypothesisSpec& spec, const double* values, Threshold& threshold) {
-  if (!spec.validate_parameters(values)) return Status::refused_values;
-  spec.hypothesis_point(values, threshold.point);
-  threshold.f_star = log_kernel(values, threshold.point, spec.dimension);
+Status validate_values(const Table& table, const double* values, Threshold& threshold) {
+  if (!table_values_valid(table, values)) return Status::refused_values;
+  table_point(table, values, threshold.point);
+  threshold.f_star = log_kernel(values, threshold.point, table.layout.dimension);
   // Values so large that their sum overflows give no usable hypothesis point;
   // a NaN or infinite threshold would give a meaningless evidence.
   if (!std::isfinite(threshold.f_star)) return Status::parameters_too_large;
   return Status::ok;
 }
 
-Result compute_evidence(const HypothesisSpec& spec, const double* values,
-                        const Settings& settings, const std::atomic<bool>* stop) {
+Result compute_evidence(const Table& table, const double* values, const Settings& settings,
+                        const std::atomic<bool>* stop) {
   Result result;
   result.method = settings.method;
   Threshold threshold;
   MethodOutput out;
-  out.status = validate_values(spec, values, threshold);
+  out.status = validate_values(table, values, threshold);
   if (out.status == Status::ok) {
-    const MethodInput input{spec, values, threshold.point, threshold.f_star};
+    const MethodInput input{table, values, threshold.point, threshold.f_star};
     switch (settings.method) {
       case Method::monte_carlo: out = monte_carlo_method(input, settings, stop); break;
       default: out.status = Status::unknown_method; break;

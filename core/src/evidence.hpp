@@ -1,15 +1,15 @@
 #pragma once
-// One evidence computation for a hypothesis and its values: validate, find
-// the hypothesis point and its threshold, run the method. No I/O.
+// One evidence computation for a table and its values: validate, find the
+// hypothesis point and its threshold, run the method. No I/O.
 
 #include <atomic>
 
-#include "hypotheses/hypothesis_spec.hpp"
+#include "hypotheses/table.hpp"
 #include "kavo/kavo.hpp"
 
 namespace kavo {
 
-// The log kernel at the hypothesis point of the spec for these values.
+// The log kernel at the hypothesis point of the spec's fixed shape.
 double hypothesis_f_star(const HypothesisSpec& spec, const double* values);
 
 // The hypothesis point and the log kernel there.
@@ -18,12 +18,18 @@ struct Threshold {
   double f_star;
 };
 
-// ok, refused_values or parameters_too_large, for spec.value_count values;
-// when ok, threshold holds the point and a finite f_star.
-Status validate_values(const HypothesisSpec& spec, const double* values, Threshold& threshold);
+// ok, refused_values or parameters_too_large, for the table's values; when
+// ok, threshold holds the point and a finite f_star.
+Status validate_values(const Table& table, const double* values, Threshold& threshold);
 
-// The evidence for spec.value_count values; stop, when set, cancels the run.
-Result compute_evidence(const HypothesisSpec& spec, const double* values,
-                        const Settings& settings, const std::atomic<bool>* stop = nullptr);
+// The evidence for the table's values; stop, when set, cancels the run.
+Result compute_evidence(const Table& table, const double* values, const Settings& settings,
+                        const std::atomic<bool>* stop = nullptr);
+
+// The same for the spec's fixed shape.
+inline Result compute_evidence(const HypothesisSpec& spec, const double* values,
+                               const Settings& settings, const std::atomic<bool>* stop = nullptr) {
+  return compute_evidence(fixed_table(spec), values, settings, stop);
+}
 
 }  // namespace kavo

@@ -5,6 +5,7 @@
 
 #include "evidence.hpp"
 #include "hypotheses/registry.hpp"
+#include "hypotheses/table.hpp"
 #include "kavo/kavo.hpp"
 
 namespace kavo {
@@ -16,34 +17,75 @@ constexpr Hypothesis kHypotheses[] = {Hypothesis::independence, Hypothesis::symm
                                       Hypothesis::proportion};
 static_assert(std::size(kHypotheses) == kHypothesisCount);
 
-// Copies one table of the hypothesis into held; false when the hypothesis is
-// unknown or the count of values is not its own.
-bool hold_table(Hypothesis hypothesis, std::span<const double> values, double* held) {
-  if (static_cast<unsigned>(hypothesis) >= static_cast<unsigned>(kHypothesisCount)) return false;
-  const HypothesisSpec& spec = hypothesis_spec(hypothesis);
-  if (values.size() != static_cast<std::size_t>(spec.value_count)) return false;
+// Resolves the table of the hypothesis at the shape and copies its values
+// into held: ok, bad_shape or wrong_value_count.
+Status hold_table(Hypothesis hypothesis, Shape shape, std::span<const double> values,
+                  Table& table, double* held) {
+  const Status status = make_table(hypothesis, shape, table);
+  if (status != Status::ok) return status;
+  if (values.size() != static_cast<std::size_t>(table.layout.value_count)) {
+    return Status::wrong_value_count;
+  }
   std::copy(values.begin(), values.end(), held);
-  return true;
+  return Status::ok;
 }
 
 }  // namespace
 
 Result compute(Hypothesis hypothesis, std::span<const double> values, const Settings& settings) {
+  return compute(hypothesis, default_shape(hypothesis), values, settings);
+}
+
+Result compute(Hypothesis hypothesis, Shape shape, std::span<const double> values,
+               const Settings& settings) {
+  Table table;
   double held[kMaxValues] = {};
-  if (!hold_table(hypothesis, values, held)) {
+  const Status status = hold_table(hypothesis, shape, values, table, held);
+  if (status != Status::ok) {
     Result wrong;
     wrong.method = settings.method;
-    wrong.status = Status::wrong_value_count;
+    wrong.status = status;
     return wrong;
   }
-  return compute_evidence(hypothesis_spec(hypothesis), held, settings);
+  return compute_evidence(table, held, settings);
 }
 
 Status validate(Hypothesis hypothesis, std::span<const double> values) {
+  return validate(hypothesis, default_shape(hypothesis), values);
+}
+
+Status validate(Hypothesis hypothesis, Shape shape, std::span<const double> values) {
+  Table table;
   double held[kMaxValues] = {};
-  if (!hold_table(hypothesis, values, held)) return Status::wrong_value_count;
+  const Status status = hold_table(hypothesis, shape, values, table, held);
+  if (status != Status::ok) return status;
   Threshold threshold;
-  return validate_values(hypothesis_spec(hypothesis), held, threshold);
+  return validate_values(table, held, threshold);
+}
+
+Shape default_shape(Hypothesis hypothesis) { return hypothesis_spec(hypothesis).fixed_shape; }
+
+bool shape_valid(Hypothesis hypothesis, Shape shape) {
+  Table table;
+  return make_table(hypothesis, shape, table) == Status::ok;
+}
+
+int value_count(Hypothesis hypothesis, Shape shape) {
+  Table table;
+  return make_table(hypothesis, shape, table) == Status::ok ? table.layout.value_count : 0;
+}
+
+int dirichlet_count(Hypothesis hypothesis, Shape shape) {
+  Table table;
+  return make_table(hypothesis, shape, table) == Status::ok ? table.layout.dimension : 0;
+}
+
+std::string value_name(Hypothesis hypothesis, Shape shape, int i) {
+  Table table;
+  if (make_table(hypothesis, shape, table) != Status::ok) return "";
+  if (i < 0 || i >= table.layout.value_count) return "";
+  if (table.fixed) return table.spec->value_names[i];
+  return table.spec->shaped.value_name(shape, i);
 }
 
 int value_count(Hypothesis hypothesis) { return hypothesis_spec(hypothesis).value_count; }
@@ -94,6 +136,9 @@ const char* describe(Status status) {
       return "parameters too large: the hypothesis point cannot be computed";
     case Status::bad_seed: return "seed must be a whole number from 1 to 2147483646";
     case Status::bad_precision: return "precision must be a finite number";
+    case Status::bad_shape:
+      return "shape not possible for this hypothesis (each dimension at least 2, a square for "
+             "symmetry, at most 100 cells)";
     case Status::too_large_for_monte_carlo:
       return "parameters too large for Monte Carlo, whose rounding would bias the evidence: "
              "use the exact method";

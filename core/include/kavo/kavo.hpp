@@ -19,6 +19,7 @@
 #include <limits>
 #include <optional>
 #include <span>
+#include <string>
 #include <string_view>
 
 #if defined(_WIN32)
@@ -37,6 +38,31 @@ enum class Hypothesis {
   proportion,      // a binomial proportion equals p0: A1 A2 p0
 };
 inline constexpr int kHypothesisCount = 5;
+
+// The shape of a table, for tables larger than the hypotheses' fixed ones.
+//   independence: rows x columns, cells row-major (A11 A12 ... A1c A21 ...)
+//   symmetry: k x k, cells row-major (Shape::square(k))
+//   homogeneity: one population per row, over `columns` categories
+//   hardy_weinberg: `rows` alleles (Shape::alleles(k)); genotype classes in
+//     the order 11, 12, 22, 13, 23, 33, 14, ...: class (i, j), i <= j, at
+//     index j (j - 1) / 2 + i - 1
+//   proportion: `columns` categories (Shape::categories(c)); the values are
+//     A1 .. Ac, then the hypothesis p1 .. pc
+// Every dimension is at least 2, and a table has at most kMaxCells cells.
+// default_shape() gives each hypothesis's fixed shape (2x2, two alleles, two
+// categories), which is what the functions without a shape use.
+struct Shape {
+  int rows = 0;
+  int columns = 0;
+  static constexpr Shape table(int r, int c) { return {r, c}; }
+  static constexpr Shape square(int k) { return {k, k}; }
+  static constexpr Shape alleles(int k) { return {k, 1}; }
+  static constexpr Shape categories(int c) { return {1, c}; }
+  friend constexpr bool operator==(const Shape&, const Shape&) = default;
+};
+inline constexpr int kMaxCells = 100;
+// A proportion's p0 values may miss a sum of 1 by at most this much.
+inline constexpr double kProbabilitySumTolerance = 1e-9;
 
 // How the evidence is computed.
 enum class Method {
@@ -73,6 +99,7 @@ enum class Status {
   parameters_too_large,  // no finite hypothesis point (the values' sum overflows)
   bad_seed,              // seed outside 1 .. 2147483646
   bad_precision,         // precision is NaN or infinite
+  bad_shape,             // a shape the hypothesis cannot take (see Shape)
   too_large_for_monte_carlo,  // a Dirichlet parameter above monte_carlo_limit(hypothesis)
   sampler_failure,       // the sampler met a shape it cannot draw (cannot follow validation)
   unknown_method,        // settings.method is not a Method
@@ -91,9 +118,14 @@ struct Result {
 KAVO_API Result compute(Hypothesis hypothesis, std::span<const double> values,
                         const Settings& settings = {});
 
+// A table of another shape: value_count(hypothesis, shape) values.
+KAVO_API Result compute(Hypothesis hypothesis, Shape shape, std::span<const double> values,
+                        const Settings& settings = {});
+
 // Checks the values as compute does before any computation: ok, or
-// wrong_value_count, refused_values or parameters_too_large.
+// bad_shape, wrong_value_count, refused_values or parameters_too_large.
 KAVO_API Status validate(Hypothesis hypothesis, std::span<const double> values);
+KAVO_API Status validate(Hypothesis hypothesis, Shape shape, std::span<const double> values);
 
 // How far compute_many has come: `done` tables computed in all, and the
 // first `ready` tables in input order finished (their results may be read).
@@ -122,13 +154,27 @@ struct ManyOptions {
 KAVO_API Status compute_many(Hypothesis hypothesis, std::span<const double> values,
                              std::span<Result> results, const Settings& settings = {},
                              const ManyOptions& options = {});
+// Tables of another shape (bad_shape if the hypothesis cannot take it).
+KAVO_API Status compute_many(Hypothesis hypothesis, Shape shape, std::span<const double> values,
+                             std::span<Result> results, const Settings& settings = {},
+                             const ManyOptions& options = {});
 
-// What describes a hypothesis.
+// What describes a hypothesis, for its fixed shape.
 KAVO_API int value_count(Hypothesis hypothesis);
 // Of the values, how many are Dirichlet parameters (the rest, p0, are not).
 KAVO_API int dirichlet_count(Hypothesis hypothesis);
 // The name of value i, such as "A11" or "p0".
 KAVO_API const char* value_name(Hypothesis hypothesis, int i);
+
+// The same for a shape (0 or "" for a shape the hypothesis cannot take).
+// Names number cells from 1 (A11, A12, ...; genotypes A11 A12 A22 A13 ...;
+// A1 .. Ac p1 .. pc), with an underscore between two numbers once a
+// dimension reaches 10 (A1_10).
+KAVO_API Shape default_shape(Hypothesis hypothesis);
+KAVO_API bool shape_valid(Hypothesis hypothesis, Shape shape);
+KAVO_API int value_count(Hypothesis hypothesis, Shape shape);
+KAVO_API int dirichlet_count(Hypothesis hypothesis, Shape shape);
+KAVO_API std::string value_name(Hypothesis hypothesis, Shape shape, int i);
 // "independence", "symmetry", "homogeneity", "hardy_weinberg", "proportion".
 KAVO_API const char* hypothesis_name(Hypothesis hypothesis);
 // The command-line program that tests it: kavoind, kavomcn, kavohomo, kavohw, kavoprop.

@@ -20,11 +20,60 @@ void equilibrium_point(const double* a, double* p) {
   p[2] = 1.0 - p_aa - p_ab;
 }
 
+
+// k alleles: the genotype classes (i, j), i <= j, in the order 11, 12, 22,
+// 13, 23, 33, ...: (i, j) at j (j - 1) / 2 + i - 1, counting from 1.
+int genotype_classes(int k) { return k * (k + 1) / 2; }
+int genotype_index(int i, int j) { return j * (j - 1) / 2 + i - 1; }
+
+bool alleles_valid(kavo::Shape s) {
+  return s.rows >= 2 && s.columns == 1 && genotype_classes(s.rows) <= kavo::kMaxCells;
+}
+
+kavo::TableLayout one_block(kavo::Shape s) {
+  const int cells = genotype_classes(s.rows);
+  return {cells, cells, {1, {cells}}};
+}
+
+bool all_classes_valid(kavo::Shape s, const double* a) {
+  return kavo::all_greater_than_one(a, genotype_classes(s.rows));
+}
+
+// theta_i^2 and 2 theta_i theta_j at the allele-count mode: theta_i is twice
+// the homozygote's excess plus the heterozygotes' carrying allele i, over
+// twice the total excess.
+void equilibrium_point_shaped(kavo::Shape s, const double* a, double* p) {
+  const int k = s.rows;
+  double theta[kavo::kMaxCells] = {}, total = 0.0;
+  for (int j = 1; j <= k; ++j) {
+    for (int i = 1; i <= j; ++i) {
+      const double e = a[genotype_index(i, j)] - 1.0;
+      theta[i - 1] += e;
+      theta[j - 1] += e;
+      total += 2.0 * e;
+    }
+  }
+  for (int i = 0; i < k; ++i) theta[i] /= total;
+  for (int j = 1; j <= k; ++j) {
+    for (int i = 1; i <= j; ++i) {
+      p[genotype_index(i, j)] = i == j ? theta[i - 1] * theta[i - 1] : 2.0 * theta[i - 1] * theta[j - 1];
+    }
+  }
+}
+
+std::string genotype_name(kavo::Shape s, int index) {
+  int j = 1;
+  while (genotype_index(1, j + 1) <= index) ++j;
+  const int i = index - genotype_index(1, j) + 1;
+  return kavo::cell_name("A", i, j, s.rows >= 10);
+}
+
 }  // namespace
 
 namespace kavo {
 
 const HypothesisSpec kHardyWeinberg{Hypothesis::hardy_weinberg, "hardy_weinberg", "kavohw", 3, {"Aaa", "Aab", "Abb"}, 3, {1, {3}},
-    parameters_valid, equilibrium_point};
+    parameters_valid, equilibrium_point,
+    {2, 1}, {alleles_valid, one_block, all_classes_valid, equilibrium_point_shaped, genotype_name}};
 
 }  // namespace kavo

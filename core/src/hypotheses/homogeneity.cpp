@@ -19,11 +19,48 @@ void homogeneity_point(const double* a, double* p) {
   p[3] = u;
 }
 
+
+// Tables of rows x columns cells, row-major.
+bool rectangle_valid(kavo::Shape s) {
+  return s.rows >= 2 && s.columns >= 2 && s.rows * s.columns <= kavo::kMaxCells;
+}
+
+std::string rectangle_name(kavo::Shape s, int i) {
+  return kavo::cell_name("A", i / s.columns + 1, i % s.columns + 1, s.rows >= 10 || s.columns >= 10);
+}
+
+bool all_cells_valid(kavo::Shape s, const double* a) {
+  return kavo::all_greater_than_one(a, s.rows * s.columns);
+}
+
+// Every row at the pooled category shares: each column's share of the
+// excesses a - 1 over the whole table.
+void homogeneity_point_shaped(kavo::Shape s, const double* a, double* p) {
+  double column[kavo::kMaxCells] = {}, total = 0.0;
+  for (int i = 0; i < s.rows; ++i) {
+    for (int j = 0; j < s.columns; ++j) {
+      const double e = a[i * s.columns + j] - 1.0;
+      column[j] += e;
+      total += e;
+    }
+  }
+  for (int i = 0; i < s.rows; ++i) {
+    for (int j = 0; j < s.columns; ++j) p[i * s.columns + j] = column[j] / total;
+  }
+}
+
+// Each row is its own Dirichlet block.
+kavo::TableLayout row_blocks(kavo::Shape s) {
+  const int cells = s.rows * s.columns;
+  return {cells, cells, kavo::equal_blocks(s.rows, s.columns)};
+}
+
 }  // namespace
 
 namespace kavo {
 
 const HypothesisSpec kHomogeneity{Hypothesis::homogeneity, "homogeneity", "kavohomo", 4, {"A11", "A12", "A21", "A22"}, 4, {2, {2, 2}},
-    parameters_valid, homogeneity_point};
+    parameters_valid, homogeneity_point,
+    {2, 2}, {rectangle_valid, row_blocks, all_cells_valid, homogeneity_point_shaped, rectangle_name}};
 
 }  // namespace kavo

@@ -3,6 +3,8 @@
 // method and interface runs. Each hypothesis is one file of this folder; the
 // registry is the only list of them.
 
+#include <string>
+
 #include "kavo/kavo.hpp"
 #include "table_limits.hpp"
 
@@ -15,18 +17,38 @@ struct DirichletBlocks {
   int sizes[kMaxCells];
 };
 
+// How a table of one shape is laid out.
+struct TableLayout {
+  int value_count;  // the values, Dirichlet parameters first
+  int dimension;    // Dirichlet cells, the first values
+  DirichletBlocks blocks;
+};
+
+// The hypothesis for tables of any shape it can take.
+struct ShapeRules {
+  bool (*valid)(Shape shape);
+  TableLayout (*layout)(Shape shape);
+  bool (*validate_parameters)(Shape shape, const double* values);
+  void (*hypothesis_point)(Shape shape, const double* values, double* point);
+  std::string (*value_name)(Shape shape, int i);
+};
+
 struct HypothesisSpec {
   Hypothesis id;
   const char* name;          // "independence", ...
   const char* program_name;  // the command-line program that tests it
+  // The fixed shape, with its own arithmetic: the programs' digits depend on
+  // it to the last bit, so it is kept apart from the general rules.
   int value_count;           // N: the values, Dirichlet parameters first
-  const char* value_names[kMaxValues];
+  const char* value_names[4];
   int dimension;             // d: Dirichlet cells, the first d values
   DirichletBlocks blocks;
   // True when the values are acceptable (every Dirichlet parameter above 1, ...).
   bool (*validate_parameters)(const double* values);
   // The cell probabilities at which the log kernel is largest on the hypothesis.
   void (*hypothesis_point)(const double* values, double* point);
+  Shape fixed_shape;
+  ShapeRules shaped;
 };
 
 // True when every one of the first count values is strictly greater than 1,
@@ -36,6 +58,18 @@ inline bool all_greater_than_one(const double* values, int count) {
     if (!(values[i] > 1.0)) return false;
   }
   return true;
+}
+
+// "A" and the numbers, with an underscore between them once one reaches 10.
+inline std::string cell_name(const char* prefix, int i, int j, bool wide) {
+  return prefix + std::to_string(i) + (wide ? "_" : "") + std::to_string(j);
+}
+
+// Blocks of equal size covering count cells.
+inline DirichletBlocks equal_blocks(int blocks, int size) {
+  DirichletBlocks b{blocks, {}};
+  for (int i = 0; i < blocks; ++i) b.sizes[i] = size;
+  return b;
 }
 
 }  // namespace kavo

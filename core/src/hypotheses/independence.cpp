@@ -18,11 +18,48 @@ void independence_point(const double* a, double* p) {
   p[3] = 1.0 - p[0] - p[1] - p[2];
 }
 
+
+// Tables of rows x columns cells, row-major.
+bool rectangle_valid(kavo::Shape s) {
+  return s.rows >= 2 && s.columns >= 2 && s.rows * s.columns <= kavo::kMaxCells;
+}
+
+std::string rectangle_name(kavo::Shape s, int i) {
+  return kavo::cell_name("A", i / s.columns + 1, i % s.columns + 1, s.rows >= 10 || s.columns >= 10);
+}
+
+bool all_cells_valid(kavo::Shape s, const double* a) {
+  return kavo::all_greater_than_one(a, s.rows * s.columns);
+}
+
+// The product of the marginal modes: each row's share and each column's share
+// of the excesses a - 1.
+void independence_point_shaped(kavo::Shape s, const double* a, double* p) {
+  double row[kavo::kMaxCells] = {}, column[kavo::kMaxCells] = {}, total = 0.0;
+  for (int i = 0; i < s.rows; ++i) {
+    for (int j = 0; j < s.columns; ++j) {
+      const double e = a[i * s.columns + j] - 1.0;
+      row[i] += e;
+      column[j] += e;
+      total += e;
+    }
+  }
+  for (int i = 0; i < s.rows; ++i) {
+    for (int j = 0; j < s.columns; ++j) p[i * s.columns + j] = (row[i] / total) * (column[j] / total);
+  }
+}
+
+kavo::TableLayout one_block(kavo::Shape s) {
+  const int cells = s.rows * s.columns;
+  return {cells, cells, {1, {cells}}};
+}
+
 }  // namespace
 
 namespace kavo {
 
 const HypothesisSpec kIndependence{Hypothesis::independence, "independence", "kavoind", 4, {"A11", "A12", "A21", "A22"}, 4, {1, {4}},
-    parameters_valid, independence_point};
+    parameters_valid, independence_point,
+    {2, 2}, {rectangle_valid, one_block, all_cells_valid, independence_point_shaped, rectangle_name}};
 
 }  // namespace kavo

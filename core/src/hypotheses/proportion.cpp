@@ -1,6 +1,8 @@
 // A binomial proportion equal to a given p0; p0 is part of the hypothesis,
 // not of the posterior.
 
+#include <cmath>
+
 #include "hypotheses/registry.hpp"
 
 namespace {
@@ -15,11 +17,41 @@ void proportion_point(const double* v, double* p) {
   p[1] = 1.0 - v[2];
 }
 
+
+// c categories: A1 .. Ac, then the hypothesis p1 .. pc.
+bool categories_valid(kavo::Shape s) {
+  return s.rows == 1 && s.columns >= 2 && s.columns <= kavo::kMaxCells;
+}
+
+kavo::TableLayout one_block(kavo::Shape s) { return {2 * s.columns, s.columns, {1, {s.columns}}}; }
+
+bool categories_parameters_valid(kavo::Shape s, const double* v) {
+  const int c = s.columns;
+  if (!kavo::all_greater_than_one(v, c)) return false;
+  double sum = 0.0;
+  for (int i = 0; i < c; ++i) {
+    if (!(v[c + i] > 0.0 && v[c + i] < 1.0)) return false;
+    sum += v[c + i];
+  }
+  return std::fabs(sum - 1.0) <= kavo::kProbabilitySumTolerance;
+}
+
+// The hypothesis is the single point p0.
+void proportion_point_shaped(kavo::Shape s, const double* v, double* p) {
+  for (int i = 0; i < s.columns; ++i) p[i] = v[s.columns + i];
+}
+
+std::string category_name(kavo::Shape s, int i) {
+  std::string name(1, i < s.columns ? 'A' : 'p');
+  return name += std::to_string(i % s.columns + 1);
+}
+
 }  // namespace
 
 namespace kavo {
 
 const HypothesisSpec kProportion{Hypothesis::proportion, "proportion", "kavoprop", 3, {"A1", "A2", "p0"}, 2, {1, {2}},
-    parameters_valid, proportion_point};
+    parameters_valid, proportion_point,
+    {1, 2}, {categories_valid, one_block, categories_parameters_valid, proportion_point_shaped, category_name}};
 
 }  // namespace kavo

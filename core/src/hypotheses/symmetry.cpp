@@ -19,11 +19,47 @@ void symmetry_point(const double* a, double* p) {
   p[3] = p22;
 }
 
+
+// Tables of k x k cells, row-major.
+std::string rectangle_name(kavo::Shape s, int i) {
+  return kavo::cell_name("A", i / s.columns + 1, i % s.columns + 1, s.rows >= 10 || s.columns >= 10);
+}
+
+bool all_cells_valid(kavo::Shape s, const double* a) {
+  return kavo::all_greater_than_one(a, s.rows * s.columns);
+}
+
+bool square_valid(kavo::Shape s) {
+  return s.rows >= 2 && s.rows == s.columns && s.rows * s.columns <= kavo::kMaxCells;
+}
+
+// Each diagonal cell keeps its mode; each pair of cells (i, j) and (j, i)
+// shares its pooled mode equally.
+void symmetry_point_shaped(kavo::Shape s, const double* a, double* p) {
+  const int k = s.rows;
+  double total = 0.0;
+  for (int c = 0; c < k * k; ++c) total += a[c] - 1.0;
+  for (int i = 0; i < k; ++i) {
+    p[i * k + i] = (a[i * k + i] - 1.0) / total;
+    for (int j = i + 1; j < k; ++j) {
+      const double pooled = ((a[i * k + j] - 1.0) + (a[j * k + i] - 1.0)) / (2.0 * total);
+      p[i * k + j] = pooled;
+      p[j * k + i] = pooled;
+    }
+  }
+}
+
+kavo::TableLayout one_block(kavo::Shape s) {
+  const int cells = s.rows * s.columns;
+  return {cells, cells, {1, {cells}}};
+}
+
 }  // namespace
 
 namespace kavo {
 
 const HypothesisSpec kSymmetry{Hypothesis::symmetry, "symmetry", "kavomcn", 4, {"A11", "A12", "A21", "A22"}, 4, {1, {4}},
-    parameters_valid, symmetry_point};
+    parameters_valid, symmetry_point,
+    {2, 2}, {square_valid, one_block, all_cells_valid, symmetry_point_shaped, rectangle_name}};
 
 }  // namespace kavo

@@ -1,21 +1,21 @@
 #pragma once
 // A method turns a validated table and its threshold into the evidence. The
 // hypotheses know nothing of methods, and a method knows a hypothesis only
-// through its spec: a new method is one more function here and one more case
+// through its table: a new method is one more function here and one more case
 // in compute_evidence.
 
 #include <atomic>
 #include <cstdint>
 
-#include "hypotheses/hypothesis_spec.hpp"
+#include "hypotheses/table.hpp"
 #include "kavo/kavo.hpp"
 
 namespace kavo {
 
 struct MethodInput {
-  const HypothesisSpec& spec;
-  const double* values;  // validated, spec.value_count of them
-  const double* point;   // the hypothesis point, spec.dimension cells
+  const Table& table;
+  const double* values;  // validated, table.layout.value_count of them
+  const double* point;   // the hypothesis point, table.layout.dimension cells
   double f_star;         // the log kernel at the point, finite
 };
 

@@ -1,6 +1,7 @@
 #include "monte_carlo/estimator.hpp"
 
 #include <cmath>
+#include <vector>
 
 #include "random/acceptance_bounds.hpp"
 #include "random/dirichlet.hpp"
@@ -49,6 +50,39 @@ void tangent_check(TangentStats& st, const TangentSettings& settings) {
 
 namespace {
 
+// Adds one draw's indicator to the sums and makes the check every 100 draws.
+// False when the run has been cancelled.
+inline bool add_draw(TangentStats& st, double ind, const TangentSettings& settings) {
+  const double w = 1.0;
+  const double w2 = w * w;
+  const double out = 1.0 - ind;
+  st.sum_w += w;
+  st.sum_in += ind * w;
+  st.sum_out += out * w;
+  st.sum_w2 += w2;
+  st.sum_in2 += ind * w2;
+  st.sum_out2 += out * w2;
+  if (st.n % 100 != 0) return true;
+  tangent_check(st, settings);
+  return !(settings.stop != nullptr && settings.stop->load(std::memory_order_relaxed));
+}
+
+TangentResult cancelled_run(const TangentStats& st) {
+  TangentResult cancelled;
+  cancelled.status = TangentStatus::cancelled;
+  cancelled.draws = st.n;
+  return cancelled;
+}
+
+TangentResult finished_run(const TangentStats& st) {
+  TangentResult result;
+  result.estimate = st.estimate;
+  result.draws = st.n;
+  result.fieller_half_width = st.h;
+  result.linear_half_width = st.se;
+  return result;
+}
+
 // The draw loop, specialised to the dimension and layout so the sampler and
 // kernel inline and unroll.
 template <int D, SamplerLayout Layout>
@@ -80,31 +114,37 @@ TangentResult run_draws(const double* a, double f_star, const TangentSettings& s
       const double f = log_kernel_excess(excess, p, D);
       ind = f >= f_star ? 1.0 : 0.0;
     }
-    const double w = 1.0;
-    const double w2 = w * w;
-    const double out = 1.0 - ind;
-    st.sum_w += w;
-    st.sum_in += ind * w;
-    st.sum_out += out * w;
-    st.sum_w2 += w2;
-    st.sum_in2 += ind * w2;
-    st.sum_out2 += out * w2;
-    if (st.n % 100 != 0) continue;
-    tangent_check(st, settings);
-    if (settings.stop != nullptr && settings.stop->load(std::memory_order_relaxed)) {
-      TangentResult cancelled;
-      cancelled.status = TangentStatus::cancelled;
-      cancelled.draws = st.n;
-      return cancelled;
-    }
+    if (!add_draw(st, ind, settings)) return cancelled_run(st);
   }
+  return finished_run(st);
+}
 
-  TangentResult result;
-  result.estimate = st.estimate;
-  result.draws = st.n;
-  result.fieller_half_width = st.h;
-  result.linear_half_width = st.se;
-  return result;
+// Any other layout: blocks of any size, up to kMaxCells cells. The per-run
+// tables are allocated once, before the first draw; the kernel is compared
+// in its log form.
+TangentResult run_draws_general(const double* a, const int* sizes, int blocks, double f_star,
+                                const TangentSettings& settings, Rng& rng) {
+  int d = 0;
+  for (int b = 0; b < blocks; ++b) d += sizes[b];
+  std::vector<GammaShape> shapes(static_cast<std::size_t>(d));
+  std::vector<AcceptanceBounds> bounds(static_cast<std::size_t>(d));
+  std::vector<double> excess(static_cast<std::size_t>(d)), p(static_cast<std::size_t>(d));
+  for (int i = 0; i < d; ++i) {
+    shapes[i] = gamma_shape(a[i]);
+    bounds[i] = AcceptanceBounds(shapes[i]);
+    excess[i] = a[i] - 1.0;
+  }
+  TangentStats st;
+  UniformStream uniforms(rng);
+  while (st.keep_going) {
+    st.n = st.n + 1;
+    for (int b = 0, first = 0; b < blocks; first += sizes[b], ++b) {
+      sample_dirichlet(uniforms, &shapes[first], &bounds[first], sizes[b], &p[first]);
+    }
+    const double ind = log_kernel_excess(excess.data(), p.data(), d) >= f_star ? 1.0 : 0.0;
+    if (!add_draw(st, ind, settings)) return cancelled_run(st);
+  }
+  return finished_run(st);
 }
 
 }  // namespace
@@ -113,7 +153,7 @@ TangentResult estimate_tangent_mass(const double* a, int d, SamplerLayout layout
                                     double f_star, const TangentSettings& settings,
                                     Rng& rng) {
   TangentResult failed;
-  if (d < 1 || d > kMaxCells) {
+  if (d < 1 || d > 4) {
     failed.status = TangentStatus::bad_dimension;
     return failed;
   }
@@ -136,6 +176,37 @@ TangentResult estimate_tangent_mass(const double* a, int d, SamplerLayout layout
     case 3: return run_draws<3, SamplerLayout::single_block>(a, f_star, settings, rng);
     default: return run_draws<4, SamplerLayout::single_block>(a, f_star, settings, rng);
   }
+}
+
+TangentResult estimate_tangent_mass(const double* a, const int* sizes, int blocks, double f_star,
+                                    const TangentSettings& settings, Rng& rng) {
+  TangentResult failed;
+  int d = 0;
+  for (int b = 0; b < blocks; ++b) {
+    if (sizes[b] < 1) {
+      failed.status = TangentStatus::bad_dimension;
+      return failed;
+    }
+    d += sizes[b];
+  }
+  if (blocks < 1 || d > kMaxCells) {
+    failed.status = TangentStatus::bad_dimension;
+    return failed;
+  }
+  // The layouts with specialised loops keep them (and their exact stream).
+  if (blocks == 1 && d <= 4) {
+    return estimate_tangent_mass(a, d, SamplerLayout::single_block, f_star, settings, rng);
+  }
+  if (blocks == 2 && sizes[0] == 2 && sizes[1] == 2) {
+    return estimate_tangent_mass(a, 4, SamplerLayout::row_blocks, f_star, settings, rng);
+  }
+  for (int i = 0; i < d; ++i) {
+    if (!gamma_shape_valid(a[i])) {
+      failed.status = TangentStatus::bad_gamma_shape;
+      return failed;
+    }
+  }
+  return run_draws_general(a, sizes, blocks, f_star, settings, rng);
 }
 
 }  // namespace kavo

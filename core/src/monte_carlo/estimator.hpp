@@ -60,11 +60,19 @@ inline constexpr double kZ2 = 6.7;
 // from the sums and clears keep_going when the stop rule is met.
 void tangent_check(TangentStats& stats, const TangentSettings& settings);
 
-// Draws from the Dirichlet posterior with parameters a[0..d-1] in the given
-// layout until the stop rule ends the run. Reads only the first d entries of
+// Draws from the Dirichlet posterior with parameters a[0..d-1] (d at most 4)
+// in the given layout until the stop rule ends the run. Reads only the first d entries of
 // a. Never prints, never exits, allocates nothing.
 TangentResult estimate_tangent_mass(const double* a, int d, SamplerLayout layout,
                                     double f_star, const TangentSettings& settings,
                                     Rng& rng);
+
+// The same for independent Dirichlet blocks of the given sizes over
+// consecutive cells, at most kMaxCells in all. One block of at most four
+// cells and two rows of two take the specialised loops above, with their
+// stream; any other layout a general loop whose tables are allocated before
+// the first draw.
+TangentResult estimate_tangent_mass(const double* a, const int* sizes, int blocks, double f_star,
+                                    const TangentSettings& settings, Rng& rng);
 
 }  // namespace kavo

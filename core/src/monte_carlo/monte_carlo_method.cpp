@@ -2,7 +2,6 @@
 
 #include "methods/method.hpp"
 #include "monte_carlo/estimator.hpp"
-#include "monte_carlo/sampler_layout.hpp"
 #include "random/rng.hpp"
 
 namespace kavo {
@@ -40,9 +39,9 @@ MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settin
     out.status = Status::bad_precision;
     return out;
   }
-  const HypothesisSpec& spec = input.spec;
-  for (int i = 0; i < spec.dimension; ++i) {
-    if (input.values[i] > monte_carlo_limit(spec.id)) {
+  const TableLayout& layout = input.table.layout;
+  for (int i = 0; i < layout.dimension; ++i) {
+    if (input.values[i] > monte_carlo_limit(input.table.spec->id)) {
       out.status = Status::too_large_for_monte_carlo;
       return out;
     }
@@ -53,8 +52,8 @@ MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settin
   tangent.stop = stop;
   Rng rng;
   rng_seed(rng, settings.seed);
-  const TangentResult mass = estimate_tangent_mass(
-      input.values, spec.dimension, sampler_layout(spec.blocks), input.f_star, tangent, rng);
+  const TangentResult mass = estimate_tangent_mass(input.values, layout.blocks.sizes,
+                                                   layout.blocks.count, input.f_star, tangent, rng);
   switch (mass.status) {
     case TangentStatus::ok: break;
     case TangentStatus::cancelled: out.status = Status::cancelled; return out;
