@@ -2,8 +2,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <cmath>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -202,5 +204,17 @@ TEST(LibraryInterface, AllDrawsAlikeStillReportAnUncertainty) {
     EXPECT_EQ(r.draws, 20000);
     // (1 - error)^draws is the 0.5% level.
     EXPECT_NEAR(std::pow(1.0 - r.error, 20000.0), 0.005, 1e-9);
+  }
+}
+
+TEST(LibraryInterface, EveryStatusHasANameAndAMessage) {
+  std::vector<std::string> names;
+  for (int i = 0; i < kavo::kStatusCount; ++i) {
+    const auto status = static_cast<kavo::Status>(i);
+    const std::string name = kavo::status_name(status);
+    EXPECT_NE(name, "unknown") << i;
+    EXPECT_STRNE(kavo::describe(status), "unknown error") << name;
+    EXPECT_EQ(std::count(names.begin(), names.end(), name), 0) << name;
+    names.push_back(name);
   }
 }

@@ -149,6 +149,23 @@ const char* describe(Status status) {
   return "unknown error";
 }
 
+const char* status_name(Status status) {
+  switch (status) {
+    case Status::ok: return "ok";
+    case Status::wrong_value_count: return "wrong_value_count";
+    case Status::refused_values: return "refused_values";
+    case Status::parameters_too_large: return "parameters_too_large";
+    case Status::bad_seed: return "bad_seed";
+    case Status::bad_precision: return "bad_precision";
+    case Status::bad_shape: return "bad_shape";
+    case Status::too_large_for_monte_carlo: return "too_large_for_monte_carlo";
+    case Status::sampler_failure: return "sampler_failure";
+    case Status::unknown_method: return "unknown_method";
+    case Status::cancelled: return "cancelled";
+  }
+  return "unknown";
+}
+
 const char* version() { return KAVO_VERSION; }
 
 }  // namespace kavo

@@ -165,22 +165,6 @@ double time_compute_many(const std::string& hypothesis, const Values& values,
   return std::chrono::duration<double>(stop - start).count();
 }
 
-// Status names for the result's status field (the enumerators' names).
-const char* status_name(int code) {
-  switch (static_cast<kavo::Status>(code)) {
-    case kavo::Status::ok: return "ok";
-    case kavo::Status::wrong_value_count: return "wrong_value_count";
-    case kavo::Status::refused_values: return "refused_values";
-    case kavo::Status::parameters_too_large: return "parameters_too_large";
-    case kavo::Status::bad_seed: return "bad_seed";
-    case kavo::Status::bad_precision: return "bad_precision";
-    case kavo::Status::sampler_failure: return "sampler_failure";
-    case kavo::Status::unknown_method: return "unknown_method";
-    case kavo::Status::cancelled: return "cancelled";
-  }
-  return "error";
-}
-
 py::tuple hypothesis_info(const std::string& name) {
   const kavo::Hypothesis h = hypothesis_of(name);
   std::vector<std::string> names;
@@ -209,7 +193,8 @@ PYBIND11_MODULE(_core, m) {
   m.def("time_compute_many", &time_compute_many, py::arg("hypothesis"), py::arg("values"),
         py::arg("method"), py::arg("max_draws"), py::arg("precision"), py::arg("seed"),
         py::arg("threads"), "Seconds taken by compute_many alone on the array (for benchmarks).");
-  m.def("status_name", &status_name, py::arg("code"));
+  m.def("status_name", [](int code) { return kavo::status_name(static_cast<kavo::Status>(code)); },
+        py::arg("code"));
   m.def("describe", [](int code) { return kavo::describe(static_cast<kavo::Status>(code)); },
         py::arg("code"));
   m.def("hypothesis_info", &hypothesis_info, py::arg("name"),

@@ -105,6 +105,7 @@ enum class Status {
   unknown_method,        // settings.method is not a Method
   cancelled,             // compute_many was stopped before this table was computed
 };
+inline constexpr int kStatusCount = static_cast<int>(Status::cancelled) + 1;
 
 struct Result {
   Status status = Status::ok;
@@ -197,6 +198,8 @@ KAVO_API std::optional<Method> method_from_name(std::string_view name);
 
 // The message for a status, in the words every interface uses (no final period).
 KAVO_API const char* describe(Status status);
+// The status's enumerator as a word: "ok", "refused_values", ...
+KAVO_API const char* status_name(Status status);
 
 // The library's version, such as "0.2.0".
 KAVO_API const char* version();
