@@ -14,6 +14,7 @@ if TYPE_CHECKING:  # pandas is needed only by the frame helpers
     import pandas as pd
 
 ArrayLike = Union[Sequence[float], Sequence[Sequence[float]], np.ndarray, "pd.DataFrame"]
+Shape = Union[None, int, "tuple[int, int]"]
 
 #: Result columns added by :func:`evidence_frame` (and the names of :meth:`EvidenceResult.to_frame`).
 RESULT_COLUMNS = ("evidence", "error", "draws", "status", "reason")
@@ -43,15 +44,37 @@ def methods() -> list[str]:
     return list(_core.methods())
 
 
-def value_names(hypothesis: str) -> list[str]:
+def value_names(hypothesis: str, shape: Shape = None) -> list[str]:
     """The names of a hypothesis's values, in the order ``values`` takes them.
 
     Examples
     --------
     >>> kavo.value_names("proportion")
     ['A1', 'A2', 'p0']
+    >>> kavo.value_names("hardy_weinberg", shape=3)
+    ['A11', 'A12', 'A22', 'A13', 'A23', 'A33']
     """
-    return list(_core.hypothesis_info(_name(hypothesis, "hypothesis"))[4])
+    hypothesis = _name(hypothesis, "hypothesis")
+    return list(_core.hypothesis_info(hypothesis, *_shape_args(hypothesis, shape))[4])
+
+
+def _shape_args(hypothesis: str, shape: Shape) -> tuple[int, int]:
+    """(rows, columns) for the library; (0, 0) is the fixed shape."""
+    if shape is None:
+        return 0, 0
+    name = _core.hypothesis_info(hypothesis)[0]
+    if isinstance(shape, (tuple, list)):
+        if len(shape) != 2:
+            raise ValueError(f"shape must be (rows, columns) or a whole number, got {shape!r}")
+        return _whole(shape[0], "shape"), _whole(shape[1], "shape")
+    k = _whole(shape, "shape")
+    if name == "symmetry":
+        return k, k
+    if name == "hardy_weinberg":
+        return k, 1
+    if name == "proportion":
+        return 1, k
+    raise ValueError(f"hypothesis {name} takes a shape (rows, columns), got {shape!r}")
 
 
 class EvidenceResult:
@@ -212,6 +235,7 @@ def evidence(
     precision: float = 0.001,
     seed: int = 11,
     threads: Optional[int] = None,
+    shape: Shape = None,
 ) -> EvidenceResult:
     """The Bayesian evidence for a sharp hypothesis, for one table or many.
 
@@ -247,6 +271,13 @@ def evidence(
         The generator's start for every table, 1 to 2147483646.
     threads : int or None, default None
         Tables computed at a time, 1 to 1024; None uses every core.
+    shape : (int, int) or int, optional
+        For tables larger than the fixed ones: ``(rows, columns)`` for
+        independence and homogeneity (one population per row), ``k`` (or
+        ``(k, k)``) for a k x k symmetry table, ``k`` alleles for
+        hardy_weinberg (genotypes A11 A12 A22 A13 A23 A33 ...), ``c``
+        categories for proportion (values A1 .. Ac, then p1 .. pc). Cells are
+        row-major; at most 100 cells. See :func:`value_names`.
 
     Returns
     -------
@@ -276,10 +307,13 @@ def evidence(
     >>> many = kavo.evidence("kavohw", [[11, 9, 3], [24, 49, 29]], prior=1)
     >>> many.evidence
     array([0.8622669, 0.9315372])
+    >>> print(f"{kavo.evidence('independence', [13, 6, 8, 10, 5, 7], shape=(2, 3)).evidence:e}")
+    9.999762e-01
     """
     hypothesis = _name(hypothesis, "hypothesis")
     method = _name(method, "method")
-    name, _program, count, dirichlet, names = _core.hypothesis_info(hypothesis)
+    rows, columns = _shape_args(hypothesis, shape)
+    name, _program, count, dirichlet, names = _core.hypothesis_info(hypothesis, rows, columns)
     prior = _real(prior, "prior")
     precision = _real(precision, "precision")
     max_draws = _whole(max_draws, "max_draws")
@@ -309,7 +343,7 @@ def evidence(
         array[:, :dirichlet] += prior
 
     codes, evid, err, draws = _core.compute_many(name, array, method, max_draws, precision,
-                                                 seed, threads)
+                                                 seed, threads, rows, columns)
     ok = codes == 0
     if many:
         status, reason = _status_text(codes)
@@ -359,7 +393,7 @@ def evidence_frame(
         an error rather than overwritten.
     **settings
         ``method``, ``prior``, ``max_draws``, ``precision``, ``seed``,
-        ``threads``, as for :func:`evidence`.
+        ``threads``, ``shape``, as for :func:`evidence`.
 
     Returns
     -------
@@ -377,7 +411,10 @@ def evidence_frame(
     rs1     11   9   3  0.862267  0.001  795800     ok
     rs2     24  49  29  0.931537  0.001  427400     ok
     """
-    name, _program, count, _dirichlet, names = _core.hypothesis_info(_name(hypothesis, "hypothesis"))
+    hypothesis = _name(hypothesis, "hypothesis")
+    shape = settings.get("shape")
+    name, _program, count, _dirichlet, names = _core.hypothesis_info(
+        hypothesis, *_shape_args(hypothesis, shape))
     if columns is None:
         missing = [n for n in names if n not in frame.columns]
         if missing:

@@ -82,9 +82,21 @@ int threads_of(int threads) {
   return threads;
 }
 
-// The tables of a 2-D array, checked against the hypothesis's value count.
-std::span<const double> tables_of(kavo::Hypothesis h, const Values& values) {
-  const int count = kavo::value_count(h);
+// The shape of rows x columns, or the hypothesis's fixed shape for 0 x 0.
+kavo::Shape shape_of(kavo::Hypothesis h, int rows, int columns) {
+  if (rows == 0 && columns == 0) return kavo::default_shape(h);
+  const kavo::Shape shape{rows, columns};
+  if (!kavo::shape_valid(h, shape)) {
+    throw py::value_error(std::string(kavo::describe(kavo::Status::bad_shape)) + ": " +
+                          kavo::hypothesis_name(h) + " " + std::to_string(rows) + "x" +
+                          std::to_string(columns));
+  }
+  return shape;
+}
+
+// The tables of a 2-D array, checked against the shape's value count.
+std::span<const double> tables_of(kavo::Hypothesis h, kavo::Shape shape, const Values& values) {
+  const int count = kavo::value_count(h, shape);
   if (values.ndim() != 2 || values.shape(1) != count) {
     throw py::value_error(std::string("hypothesis ") + kavo::hypothesis_name(h) + " takes " +
                           std::to_string(count) + " values per table");
@@ -96,7 +108,7 @@ std::span<const double> tables_of(kavo::Hypothesis h, const Values& values) {
 // the GIL back every ~100 ms to run pending signal handlers: a handler that
 // raises (Ctrl-C's KeyboardInterrupt) cancels the run, and its exception is
 // raised here once the workers have stopped.
-void compute_released(kavo::Hypothesis h, std::span<const double> tables,
+void compute_released(kavo::Hypothesis h, kavo::Shape shape, std::span<const double> tables,
                       std::vector<kavo::Result>& results, const kavo::Settings& settings,
                       int threads) {
   bool interrupted = false;
@@ -112,22 +124,23 @@ void compute_released(kavo::Hypothesis h, std::span<const double> tables,
   };
   {
     py::gil_scoped_release release;
-    kavo::compute_many(h, tables, results, settings, options);
+    kavo::compute_many(h, shape, tables, results, settings, options);
   }
   if (interrupted) throw py::error_already_set();
 }
 
 py::tuple compute_many(const std::string& hypothesis, const Values& values,
                        const std::string& method, std::int64_t max_draws, double precision,
-                       std::int64_t seed, int threads) {
+                       std::int64_t seed, int threads, int rows, int columns) {
   const kavo::Hypothesis h = hypothesis_of(hypothesis);
+  const kavo::Shape shape = shape_of(h, rows, columns);
   const kavo::Settings settings = settings_of(method, max_draws, precision, seed);
   threads = threads_of(threads);
-  const std::span<const double> tables = tables_of(h, values);
+  const std::span<const double> tables = tables_of(h, shape, values);
   const std::size_t n = static_cast<std::size_t>(values.shape(0));
 
   std::vector<kavo::Result> results(n);
-  compute_released(h, tables, results, settings, threads);
+  compute_released(h, shape, tables, results, settings, threads);
 
   py::array_t<std::int32_t> status(static_cast<py::ssize_t>(n));
   py::array_t<double> evidence(static_cast<py::ssize_t>(n));
@@ -156,7 +169,7 @@ double time_compute_many(const std::string& hypothesis, const Values& values,
   const kavo::Settings settings = settings_of(method, max_draws, precision, seed);
   kavo::ManyOptions options;
   options.threads = threads_of(threads);
-  const std::span<const double> tables = tables_of(h, values);
+  const std::span<const double> tables = tables_of(h, kavo::default_shape(h), values);
   std::vector<kavo::Result> results(static_cast<std::size_t>(values.shape(0)));
   py::gil_scoped_release release;
   const auto start = std::chrono::steady_clock::now();
@@ -165,12 +178,13 @@ double time_compute_many(const std::string& hypothesis, const Values& values,
   return std::chrono::duration<double>(stop - start).count();
 }
 
-py::tuple hypothesis_info(const std::string& name) {
+py::tuple hypothesis_info(const std::string& name, int rows, int columns) {
   const kavo::Hypothesis h = hypothesis_of(name);
+  const kavo::Shape shape = shape_of(h, rows, columns);
   std::vector<std::string> names;
-  for (int i = 0; i < kavo::value_count(h); ++i) names.emplace_back(kavo::value_name(h, i));
-  return py::make_tuple(kavo::hypothesis_name(h), kavo::program_name(h), kavo::value_count(h),
-                        kavo::dirichlet_count(h), names);
+  for (int i = 0; i < kavo::value_count(h, shape); ++i) names.push_back(kavo::value_name(h, shape, i));
+  return py::make_tuple(kavo::hypothesis_name(h), kavo::program_name(h),
+                        kavo::value_count(h, shape), kavo::dirichlet_count(h, shape), names);
 }
 
 std::vector<std::string> hypotheses() {
@@ -187,8 +201,9 @@ PYBIND11_MODULE(_core, m) {
   m.doc() = "kavo's C++ library (compute_many); use the functions of the kavo package instead.";
   m.def("compute_many", &compute_many, py::arg("hypothesis"), py::arg("values"),
         py::arg("method"), py::arg("max_draws"), py::arg("precision"), py::arg("seed"),
-        py::arg("threads"),
-        "Computes the tables of a C-contiguous (n, value_count) float64 array; returns the\n"
+        py::arg("threads"), py::arg("rows") = 0, py::arg("columns") = 0,
+        "Computes the tables of a C-contiguous (n, value_count) float64 array of the shape\n"
+        "rows x columns (0 x 0: the hypothesis's fixed shape); returns the\n"
         "arrays (status codes, evidence, error, draws).");
   m.def("time_compute_many", &time_compute_many, py::arg("hypothesis"), py::arg("values"),
         py::arg("method"), py::arg("max_draws"), py::arg("precision"), py::arg("seed"),
@@ -197,7 +212,8 @@ PYBIND11_MODULE(_core, m) {
         py::arg("code"));
   m.def("describe", [](int code) { return kavo::describe(static_cast<kavo::Status>(code)); },
         py::arg("code"));
-  m.def("hypothesis_info", &hypothesis_info, py::arg("name"),
+  m.def("hypothesis_info", &hypothesis_info, py::arg("name"), py::arg("rows") = 0,
+        py::arg("columns") = 0,
         "(name, program, value_count, dirichlet_count, value_names) of a hypothesis or program.");
   m.def("hypotheses", &hypotheses);
   m.def("methods", &method_names);
