@@ -436,6 +436,7 @@ class Run {
       write_until(end, p.ready);
       rows_done_ = done_before + failed_early + p.done;
       console_.progress(rows_done_, rows_read_, input_complete_, tables_.bytes(), input_size_);
+      out_.check_reader();
       return !stopping();
     };
     const Status status = compute_many(program_.hypothesis, values, results, opt_.settings, many);
@@ -493,8 +494,9 @@ std::string base_name(const char* path) {
 void print_help_details(std::FILE* stream, const char* program, const Program& spec) {
   const bool has_p0 = spec.dirichlet_count < spec.value_count;
   std::fprintf(stream,
-               "\nTests whether %s, from the parameters of the Dirichlet posterior (counts\n"
-               "plus the prior); every Dirichlet parameter must be greater than 1%s.\n"
+               "\nTests whether %s.\n"
+               "The values are the parameters of the Dirichlet posterior (counts plus the\n"
+               "prior): every Dirichlet parameter must be greater than 1%s.\n"
                "Prints the evidence (Monte Carlo, seed 11) to standard error; outputfile\n"
                "receives it alone. maxMC: the maximum number of draws (default 2000000);\n"
                "precision: the target for both half-widths (default 0.001).\n",

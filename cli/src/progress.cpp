@@ -33,7 +33,8 @@ void Console::row_failed(long line, const std::string& reason) {
     return;
   }
   ++shown_;
-  say(program_ + " ERROR : line " + std::to_string(line) + ": " + reason);
+  // A table from the command line has no line.
+  say(program_ + " ERROR : " + (line > 0 ? "line " + std::to_string(line) + ": " : "") + reason);
 }
 
 void Console::say(const std::string& text) {

@@ -170,6 +170,8 @@ TableRow read_automatic(const std::vector<Field>& all, const Program& program) {
     if (numbers < rest) {
       row.error += " and " + std::to_string(rest - numbers) + " other field" +
                    (rest - numbers == 1 ? "" : "s");
+    } else if (!row.has_label && numbers == static_cast<std::size_t>(n) + 1) {
+      row.error += " (a numeric label? see --label-column)";
     }
     return row;
   }

@@ -1,5 +1,8 @@
 #include "writer.hpp"
 
+#include <poll.h>
+#include <sys/stat.h>
+
 #include <charconv>
 
 namespace kavo::cli {
@@ -90,6 +93,22 @@ void Output::flush() {
   if (errno_ != 0) return;
   errno = 0;
   if (std::fflush(stream_) != 0 || std::ferror(stream_)) errno_ = errno != 0 ? errno : EIO;
+}
+
+}  // namespace kavo::cli
+
+namespace kavo::cli {
+
+void Output::check_reader() {
+  if (errno_ != 0) return;
+  const int fd = fileno(stream_);
+  if (is_pipe_ == -1) {
+    struct stat info;
+    is_pipe_ = fd >= 0 && fstat(fd, &info) == 0 && (S_ISFIFO(info.st_mode) || S_ISSOCK(info.st_mode));
+  }
+  if (is_pipe_ != 1) return;
+  pollfd p{fd, 0, 0};
+  if (poll(&p, 1, 0) == 1 && (p.revents & (POLLERR | POLLHUP)) != 0) errno_ = EPIPE;
 }
 
 }  // namespace kavo::cli

@@ -48,6 +48,9 @@ class Output {
   explicit Output(std::FILE* stream) : stream_(stream) {}
   void write(const std::string& text);
   void flush();
+  // For a pipe: whether its reader has gone (checked without writing), so
+  // a run stops promptly even while no row is ready to be written.
+  void check_reader();
   void fail(int error_number) { if (errno_ == 0) errno_ = error_number; }
   bool failed() const { return errno_ != 0; }
   bool pipe_closed() const { return errno_ == EPIPE; }
@@ -57,6 +60,7 @@ class Output {
  private:
   std::FILE* stream_;
   int errno_ = 0;
+  int is_pipe_ = -1;  // -1: not yet known
 };
 
 }  // namespace kavo::cli
