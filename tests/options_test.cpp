@@ -250,6 +250,12 @@ TEST(OptionsOutput, FileCheckedBeforeComputingAndWriteFailuresExitOne) {
   EXPECT_EQ(c.status, 1);
   EXPECT_NE(kavo_test::read_file(kavo_test::temp_path("full.err")).find("cannot write standard output"),
             std::string::npos);
+  // The input is never overwritten by its own results.
+  const std::string input = kavo_test::temp_path("options.in");
+  c = hw_batch("rs1 12 10 4\n", {"--output", input});
+  EXPECT_EQ(c.status, 1);
+  EXPECT_NE(c.err.find("the output '" + input + "' is the input file"), std::string::npos) << c.err;
+  EXPECT_EQ(kavo_test::read_file(input), "rs1 12 10 4\n");
   // The file gets exactly what standard output would.
   const std::string file = kavo_test::temp_path("table.tsv");
   c = hw_batch("rs1 12 10 4\n", {"--output", file});

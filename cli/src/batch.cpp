@@ -280,8 +280,20 @@ class Run {
         input_size_(input_size), earlier_(earlier) {}
 
   // Reads, computes and writes every table; returns false when the run
-  // stopped early (signal, failed write, fatal input problem).
+  // stopped early (signal, failed write, fatal input problem). A run stopped
+  // by a signal still writes the header.
   bool go() {
+    const bool completed = read_and_compute();
+    if (tables_.fatal().empty() && resume_problem_.empty()) start_table();
+    return completed;
+  }
+
+  long rows_written() const { return rows_written_; }
+  long rows_failed() const { return rows_failed_; }
+  const std::string& resume_problem() const { return resume_problem_; }
+
+ private:
+  bool read_and_compute() {
     std::size_t chunk_rows = kFirstChunkRows;
     std::vector<Row> rows;
     bool more = true;
@@ -322,11 +334,6 @@ class Run {
     return !stopping();
   }
 
-  long rows_written() const { return rows_written_; }
-  long rows_failed() const { return rows_failed_; }
-  const std::string& resume_problem() const { return resume_problem_; }
-
- private:
   bool stopping() const { return stop_signal() != 0 || out_.failed(); }
 
   // The header, written or, when resuming, compared with the earlier one.
@@ -540,7 +547,17 @@ int run_with_options(int argc, char** argv, const Program& spec, ProgramStreams 
   const std::unique_ptr<std::FILE, int (*)(std::FILE*)> input_closer(
       close_input ? in : nullptr, [](std::FILE* f) { return f != nullptr ? std::fclose(f) : 0; });
 
-  // The output, opened before any computation.
+  // The output, opened before any computation; never the input itself,
+  // which opening it for writing would destroy.
+  if (opt.output && in != nullptr) {
+    struct stat input_info, output_info;
+    if (fstat(fileno(in), &input_info) == 0 && stat(opt.output->c_str(), &output_info) == 0 &&
+        S_ISREG(output_info.st_mode) && input_info.st_dev == output_info.st_dev &&
+        input_info.st_ino == output_info.st_ino) {
+      return report_error(io.err, name.c_str(),
+                          "the output " + quoted_path(*opt.output) + " is the input file");
+    }
+  }
   std::FILE* file = nullptr;
   EarlierOutput earlier;
   bool resuming = false;
