@@ -204,10 +204,14 @@ TEST(Progress, TimeLeftComesFromRowsAndTheLineNeverMixesWithMessages) {
   EXPECT_LT(seconds_left(10.0, 0, 500, true, 1000, 1000), 0.0);
   EXPECT_LT(seconds_left(10.0, 5, 10, false, 0, 0), 0.0);  // standard input
   EXPECT_DOUBLE_EQ(seconds_left(10.0, 10, 10, true, 0, 0), 0.0);
+  // Resuming: 300 rows kept and 100 computed in 10 s; with 400 rows in all none is left,
+  // and with 500 (estimated from the file read) 100 are, at 10 rows/s.
+  EXPECT_DOUBLE_EQ(seconds_left(10.0, 100, 100, true, 0, 0, 300), 0.0);
+  EXPECT_DOUBLE_EQ(seconds_left(10.0, 100, 100, false, 800, 1000, 300), 10.0);
 
   std::FILE* err = std::tmpfile();
   Console console(err, "kavohw", true, 2);
-  console.progress(5, 10, true, 0, 0, true);
+  console.progress(5, 10, true, 0, 0, 0, true);
   console.row_failed(7, "bad");
   console.row_failed(8, "bad");
   console.row_failed(9, "hidden");

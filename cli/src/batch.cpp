@@ -374,6 +374,7 @@ class Run {
     }
     earlier_->keep();
     ++rows_written_;
+    ++rows_kept_;
     const std::string na = "\tNA\tNA\tNA";
     if (earlier_row.size() >= na.size() &&
         earlier_row.compare(earlier_row.size() - na.size(), na.size(), na) == 0) {
@@ -442,7 +443,8 @@ class Run {
       const std::size_t end = p.ready < computed.size() ? computed[p.ready] : rows.size();
       write_until(end, p.ready);
       rows_done_ = done_before + failed_early + p.done;
-      console_.progress(rows_done_, rows_read_, input_complete_, tables_.bytes(), input_size_);
+      console_.progress(rows_done_, rows_read_, input_complete_, tables_.bytes(), input_size_,
+                        rows_kept_);
       out_.check_reader();
       return !stopping();
     };
@@ -456,7 +458,8 @@ class Run {
     }
     write_until(rows.size(), results.size());
     rows_done_ = done_before + rows.size();
-    console_.progress(rows_done_, rows_read_, input_complete_, tables_.bytes(), input_size_);
+    console_.progress(rows_done_, rows_read_, input_complete_, tables_.bytes(), input_size_,
+                        rows_kept_);
     return !stopping();
   }
 
@@ -472,6 +475,7 @@ class Run {
   bool input_complete_ = false;
   std::uint64_t rows_read_ = 0;
   std::uint64_t rows_done_ = 0;
+  std::uint64_t rows_kept_ = 0;  // resumed from the earlier output
   long rows_written_ = 0;
   long rows_failed_ = 0;
   std::string resume_problem_;

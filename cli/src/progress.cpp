@@ -6,18 +6,19 @@
 namespace kavo::cli {
 
 double seconds_left(double elapsed, std::uint64_t rows_done, std::uint64_t rows_read,
-                    bool input_complete, std::uint64_t bytes_read, std::uint64_t input_size) {
+                    bool input_complete, std::uint64_t bytes_read, std::uint64_t input_size,
+                    std::uint64_t kept) {
   if (rows_done == 0 || elapsed <= 0.0) return -1.0;
+  const double read = static_cast<double>(rows_read + kept);
   double total = 0.0;
   if (input_complete) {
-    total = static_cast<double>(rows_read);
+    total = read;
   } else if (input_size > 0 && bytes_read > 0) {
-    total = static_cast<double>(rows_read) * static_cast<double>(input_size) /
-            static_cast<double>(bytes_read);
+    total = read * static_cast<double>(input_size) / static_cast<double>(bytes_read);
   } else {
     return -1.0;
   }
-  const double left = std::max(0.0, total - static_cast<double>(rows_done));
+  const double left = std::max(0.0, total - static_cast<double>(rows_done + kept));
   return left * elapsed / static_cast<double>(rows_done);
 }
 
@@ -44,7 +45,8 @@ void Console::say(const std::string& text) {
 }
 
 void Console::progress(std::uint64_t rows_done, std::uint64_t rows_read, bool input_complete,
-                       std::uint64_t bytes_read, std::uint64_t input_size, bool force) {
+                       std::uint64_t bytes_read, std::uint64_t input_size, std::uint64_t kept,
+                       bool force) {
   if (!show_) return;
   const auto now = std::chrono::steady_clock::now();
   if (!force && now - last_draw_ < std::chrono::milliseconds(500)) return;
@@ -55,7 +57,7 @@ void Console::progress(std::uint64_t rows_done, std::uint64_t rows_read, bool in
                         static_cast<unsigned long long>(rows_done),
                         elapsed > 0 ? static_cast<double>(rows_done) / elapsed : 0.0);
   const double left =
-      seconds_left(elapsed, rows_done, rows_read, input_complete, bytes_read, input_size);
+      seconds_left(elapsed, rows_done, rows_read, input_complete, bytes_read, input_size, kept);
   if (n > 0 && n < static_cast<int>(sizeof text) && left >= 0.0) {
     n += std::snprintf(text + n, sizeof text - static_cast<std::size_t>(n), ", about %.0f s left",
                        std::ceil(left));

@@ -12,9 +12,12 @@ namespace kavo::cli {
 // The time left from the rows done so far: the rate since the start applied
 // to the rows left. Rows in all are known once the input is read to its end;
 // before that they are estimated from the share of the file read (0 when
-// unknown). Negative when there is nothing to go on.
+// unknown). Rows kept from an earlier run (`kept`, read but not computed)
+// count toward the file's share but not toward the rate. Negative when there
+// is nothing to go on.
 double seconds_left(double elapsed, std::uint64_t rows_done, std::uint64_t rows_read,
-                    bool input_complete, std::uint64_t bytes_read, std::uint64_t input_size);
+                    bool input_complete, std::uint64_t bytes_read, std::uint64_t input_size,
+                    std::uint64_t kept = 0);
 
 class Console {
  public:
@@ -29,7 +32,8 @@ class Console {
   // Redraws the progress line if shown and half a second has passed (or
   // `force`).
   void progress(std::uint64_t rows_done, std::uint64_t rows_read, bool input_complete,
-                std::uint64_t bytes_read, std::uint64_t input_size, bool force = false);
+                std::uint64_t bytes_read, std::uint64_t input_size, std::uint64_t kept = 0,
+                bool force = false);
   // Clears the progress line for good and prints the note on capped messages.
   void finish();
 
