@@ -127,10 +127,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     kavo_fuzz::require(row.size() == rows[0].size(), "every row as wide as the header", context);
     if (row.size() >= 3 && row[row.size() - 1] == "NA" && row[row.size() - 3] == "NA") ++na_rows;
   }
+  // Row messages are whole lines (a message may echo " ERROR : line " from the input).
   int messages = 0;
-  for (std::size_t at = run.err.find(" ERROR : line "); at != std::string::npos;
-       at = run.err.find(" ERROR : line ", at + 1)) {
-    ++messages;
+  const std::string row_message = std::string(spec.program_name) + " ERROR : line ";
+  for (std::size_t at = 0; at < run.err.size(); at = run.err.find('\n', at) + 1) {
+    if (run.err.compare(at, row_message.size(), row_message) == 0) ++messages;
+    if (run.err.find('\n', at) == std::string::npos) break;
   }
   for (char c : run.err) {
     kavo_fuzz::require(c == '\n' || static_cast<unsigned char>(c) >= 0x20,
