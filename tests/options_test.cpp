@@ -364,6 +364,9 @@ TEST(OptionsSingleTable, OptionsAnywhereMakeOneTableOfTheValues) {
   c = run_in_process(kavo::kIndependence, "kavoind", {"12", "5", "7", "--maxMC", "0"});
   EXPECT_EQ(c.err, "kavoind ERROR : expected 4 values (<A11> <A12> <A21> <A22>), found 3\nExiting...\n");
   EXPECT_EQ(c.out, "");
+  c = run_in_process(kavo::kIndependence, "kavoind", {"12", "5", "7", "9", "out.txt", "--threads", "2"});
+  EXPECT_EQ(c.status, 1);
+  EXPECT_NE(c.err.find("found 5 (with options, an output file is --output FILE"), std::string::npos);
   // A negative number is a value, not an option (the prior may lift it).
   c = run_in_process(kavo::kHardyWeinberg, "kavohw", {"-0.5", "10", "4", "--prior", "3", "--maxMC", "0"});
   EXPECT_EQ(c.status, 0) << c.err;

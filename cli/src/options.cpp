@@ -123,7 +123,10 @@ std::string check(const Program& program, RunOptions& opt) {
     if (batch_only != nullptr) return std::string(batch_only) + " needs --batch";
     if (opt.operands.size() != static_cast<std::size_t>(program.value_count)) {
       return "expected " + std::to_string(program.value_count) + " values (" +
-             program.placeholder + "), found " + std::to_string(opt.operands.size());
+             program.placeholder + "), found " + std::to_string(opt.operands.size()) +
+             (opt.operands.size() > static_cast<std::size_t>(program.value_count)
+                  ? " (with options, an output file is --output FILE, maxMC --maxMC N)"
+                  : "");
     }
   }
   if (!opt.value_columns.empty() &&
