@@ -12,7 +12,7 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
-#include "batch.hpp"
+#include "options.hpp"
 #include "evidence.hpp"
 #include "number_parse.hpp"
 
@@ -34,10 +34,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (argv.size() > 12) return 0;
   // A real argv entry ends at its first NUL.
   for (std::string& a : argv) a = a.substr(0, a.find('\0'));
-  // Batch mode reads files and standard input: it has its own target.
+  // The option form reads files and standard input: batch mode has its own target.
   std::vector<char*> raw;
   for (std::string& a : argv) raw.push_back(a.data());
-  if (kavo::is_batch_invocation(static_cast<int>(raw.size()), raw.data())) return 0;
+  if (kavo::cli::uses_options(static_cast<int>(raw.size()), raw.data())) return 0;
 
   const int argc = static_cast<int>(argv.size());
   if (argc >= n + 2) argv[n + 1] = "/dev/null";

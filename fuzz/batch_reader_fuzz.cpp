@@ -1,6 +1,9 @@
-// Batch mode on a fuzzed input file: exactly one output row per table line
-// (plus the header), every failed row marked NA and named on standard error,
-// the exit status 1 exactly when a row failed. The first byte picks the program.
+// Batch mode on a fuzzed input file (quotes, separators, byte-order marks and
+// control bytes included): exactly one output row per table line plus the
+// header, every output row the header's width when read back as tab-separated
+// text with CSV quoting, every failed row marked NA and named on standard
+// error in one printable line, the exit status 1 exactly when a row failed.
+// The first byte picks the program and whether columns are chosen by position.
 
 #include <unistd.h>
 
@@ -10,44 +13,64 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
-#include "number_parse.hpp"
+#include "reader.hpp"
 
 namespace {
 
-bool is_separator(char c) { return c == ' ' || c == '\t' || c == ',' || c == '\r'; }
-
-// Counts table lines without the batch reader: lines with a field that do not
-// start with '#', less a first such line with no number in it (a header).
-int expected_tables(const std::string& input) {
-  int tables = 0;
-  bool first = true;
+// Lines that hold a table (or a header): not blank, not a comment. Counted
+// here without the batch reader, from the raw bytes.
+std::vector<std::string> content_lines(const std::string& input) {
+  std::vector<std::string> lines;
   std::size_t start = 0;
   while (start < input.size()) {
     std::size_t end = input.find('\n', start);
     if (end == std::string::npos) end = input.size();
-    const std::string line = input.substr(start, end - start);
+    std::string line = input.substr(start, end - start);
+    if (start == 0 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
     start = end + 1;
-    std::vector<std::string> fields;
-    std::string field;
-    for (char c : line + " ") {
-      if (is_separator(c)) {
-        if (!field.empty()) fields.push_back(field);
-        field.clear();
-      } else {
-        field.push_back(c);
-      }
-    }
-    if (fields.empty() || fields[0][0] == '#') continue;
-    if (first) {
-      first = false;
-      bool any_number = false;
-      double v;
-      for (const std::string& f : fields) any_number = any_number || kavo::cli::parse_decimal(f, v);
-      if (!any_number) continue;
-    }
-    ++tables;
+    std::size_t i = 0;
+    while (i < line.size() && (line[i] == ' ' || line[i] == '\t' || line[i] == ',' || line[i] == '\r')) ++i;
+    if (i < line.size() && line[i] != '#') lines.push_back(line);
   }
-  return tables;
+  return lines;
+}
+
+// Reads tab-separated output with CSV quoting into rows of fields.
+std::vector<std::vector<std::string>> read_tsv(const std::string& text, bool& well_formed) {
+  std::vector<std::vector<std::string>> rows(1);
+  std::string field;
+  bool quoted = false, at_start = true;
+  well_formed = true;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+        if (i + 1 < text.size() && text[i + 1] != '\t' && text[i + 1] != '\n') well_formed = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"' && at_start) {
+      quoted = true;
+    } else if (c == '"') {
+      well_formed = false;  // a bare quote inside a field would confuse readers
+    } else if (c == '\t' || c == '\n') {
+      rows.back().push_back(field);
+      field.clear();
+      at_start = true;
+      if (c == '\n') rows.emplace_back();
+      continue;
+    } else {
+      field += c;
+    }
+    at_start = false;
+  }
+  if (quoted || !field.empty() || !rows.back().empty()) well_formed = false;
+  rows.pop_back();
+  return rows;
 }
 
 }  // namespace
@@ -55,10 +78,10 @@ int expected_tables(const std::string& input) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0 || size > 4096) return 0;
   const kavo::HypothesisSpec& spec = kavo_fuzz::spec_by_index(data[0]);
+  const bool by_columns = (data[0] / 5) % 2 == 1;
   const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
-  if (input.find('\0') != std::string::npos) return 0;
-  const int tables = expected_tables(input);
-  if (tables > 24) return 0;  // each computable row makes 10000 draws
+  const std::vector<std::string> lines = content_lines(input);
+  if (lines.size() > 25) return 0;  // each computable row makes 10000 draws
 
   static const std::string path = [] {
     char name[] = "/tmp/kavo-fuzz-batch-XXXXXX";
@@ -70,29 +93,52 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::fwrite(input.data(), 1, input.size(), f);
   std::fclose(f);
 
-  const kavo_fuzz::Run run = kavo_fuzz::run_driver(
-      spec, {spec.program_name, "--batch", path, "--maxMC", "0", "--threads", "1", "--no-progress"});
-  int rows = 0, na_rows = 0;
-  std::size_t start = 0;
-  while (start < run.out.size()) {
-    std::size_t end = run.out.find('\n', start);
-    kavo_fuzz::require(end != std::string::npos, "every output row ends with a newline", run.out);
-    const std::string row = run.out.substr(start, end - start);
-    const std::string na = "\tNA\tNA\tNA";
-    if (row.size() >= na.size() && row.compare(row.size() - na.size(), na.size(), na) == 0) ++na_rows;
-    ++rows;
-    start = end + 1;
+  std::vector<std::string> argv = {spec.program_name, "--batch", path, "--maxMC", "0",
+                                   "--threads", "1", "--no-progress"};
+  if (by_columns) {
+    std::string columns = "2";
+    for (int i = 1; i < spec.value_count; ++i) columns += "," + std::to_string(i + 2);
+    argv.insert(argv.end(), {"--label-column", "1", "--value-columns", columns});
   }
+  const kavo_fuzz::Run run = kavo_fuzz::run_driver(spec, argv);
+
+  // The first content line is a header exactly when the reader calls it one.
+  bool header = false;
+  if (!lines.empty()) {
+    std::vector<kavo::cli::Field> fields;
+    std::string problem;
+    const kavo::cli::Separator sep = kavo::cli::detect_separator(lines[0]);
+    kavo::cli::TableLayout layout;
+    layout.value_count = spec.value_count;
+    layout.by_columns = by_columns;
+    for (int i = 0; i < spec.value_count; ++i) layout.value_index[i] = i + 1;
+    header = kavo::cli::split_fields(lines[0], sep, fields, problem) &&
+             kavo::cli::looks_like_header(fields, layout);
+  }
+  const std::size_t tables = lines.size() - (header ? 1 : 0);
+
+  bool well_formed = true;
+  const auto rows = read_tsv(run.out, well_formed);
+  const std::string context = input + "\n--- output ---\n" + run.out + "--- errors ---\n" + run.err;
+  kavo_fuzz::require(well_formed, "the output reads back as tab-separated text", context);
+  kavo_fuzz::require(rows.size() == tables + 1, "one output row per table line, plus the header", context);
+  int na_rows = 0;
+  for (const auto& row : rows) {
+    kavo_fuzz::require(row.size() == rows[0].size(), "every row as wide as the header", context);
+    if (row.size() >= 3 && row[row.size() - 1] == "NA" && row[row.size() - 3] == "NA") ++na_rows;
+  }
+  // Row messages are whole lines (a message may echo " ERROR : line " from the input).
   int messages = 0;
-  for (std::size_t at = run.err.find(" ERROR : line "); at != std::string::npos;
-       at = run.err.find(" ERROR : line ", at + 1)) {
-    ++messages;
+  const std::string row_message = std::string(spec.program_name) + " ERROR : line ";
+  for (std::size_t at = 0; at < run.err.size(); at = run.err.find('\n', at) + 1) {
+    if (run.err.compare(at, row_message.size(), row_message) == 0) ++messages;
+    if (run.err.find('\n', at) == std::string::npos) break;
   }
-  kavo_fuzz::require(rows == tables + 1, "one output row per table line, plus the header",
-                     input + "\n--- output ---\n" + run.out);
-  kavo_fuzz::require(na_rows == messages, "each NA row has its message",
-                     run.out + run.err + "rows " + std::to_string(na_rows) + " messages " + std::to_string(messages));
-  kavo_fuzz::require(run.status == (na_rows > 0 ? 1 : 0), "exit 1 exactly when a row failed",
-                     run.out + run.err);
+  for (char c : run.err) {
+    kavo_fuzz::require(c == '\n' || static_cast<unsigned char>(c) >= 0x20,
+                       "messages hold no control bytes", context);
+  }
+  kavo_fuzz::require(na_rows == messages, "each NA row has its message", context);
+  kavo_fuzz::require(run.status == (na_rows > 0 ? 1 : 0), "exit 1 exactly when a row failed", context);
   return 0;
 }

@@ -76,9 +76,38 @@ Captured run_in_process(const kavo::HypothesisSpec& spec, const std::string& arg
                                          {files.out, files.err}));
 }
 
+std::string binary_path(const std::string& program) {
+  return std::string(KAVO_BIN_DIR) + "/" + program;
+}
+
+Captured run_binary_redirected(const std::string& program, const std::vector<std::string>& args,
+                               const std::string& stdout_path, const std::string& stderr_path) {
+  const std::string path = binary_path(program);
+  std::vector<std::string> storage;
+  std::vector<char*> argv = make_argv(path, args, storage);
+  CaptureFiles files;
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  if (stdout_path.empty()) {
+    posix_spawn_file_actions_adddup2(&actions, fileno(files.out), 1);
+  } else {
+    posix_spawn_file_actions_addopen(&actions, 1, stdout_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  }
+  posix_spawn_file_actions_addopen(&actions, 2, stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  pid_t pid;
+  if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+    throw std::runtime_error("cannot start " + path);
+  }
+  posix_spawn_file_actions_destroy(&actions);
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  return files.collect(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus));
+}
+
 Captured run_binary(const std::string& program, const std::vector<std::string>& args,
                     const std::string& stdin_path) {
-  const std::string path = std::string(KAVO_BIN_DIR) + "/" + program;
+  const std::string path = binary_path(program);
   std::vector<std::string> storage;
   std::vector<char*> argv = make_argv(path, args, storage);
   CaptureFiles files;

@@ -30,6 +30,14 @@ Captured run_in_process(const kavo::HypothesisSpec& spec, const std::string& arg
 Captured run_binary(const std::string& program, const std::vector<std::string>& args,
                     const std::string& stdin_path = "");
 
+// As run_binary, with standard error (and optionally output) sent to the
+// given paths instead of being captured (such as /dev/full).
+Captured run_binary_redirected(const std::string& program, const std::vector<std::string>& args,
+                               const std::string& stdout_path, const std::string& stderr_path);
+
+// The path of a built program.
+std::string binary_path(const std::string& program);
+
 // Writes text to a file.
 void write_file(const std::string& path, const std::string& text);
 

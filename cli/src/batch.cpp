@@ -3,398 +3,638 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-#include <atomic>
+#include <algorithm>
 #include <cerrno>
-#include <charconv>
-#include <chrono>
-#include <condition_variable>
+#include <csignal>
 #include <cstdint>
 #include <cstring>
 #include <memory>
-#include <mutex>
+#include <optional>
 #include <string>
-#include <string_view>
-#include <thread>
 #include <vector>
 
-#include "batch_line.hpp"
-#include "number_parse.hpp"
 #include "messages.hpp"
+#include "options.hpp"
+#include "progress.hpp"
+#include "reader.hpp"
+#include "signals.hpp"
+#include "writer.hpp"
 
 namespace kavo::cli {
 
 namespace {
 
-// Tables read, computed and written together: bounds memory on any input.
-constexpr std::size_t kChunkRows = 1024;
-// Longer lines are refused (and skipped to their end) rather than stored.
-constexpr std::size_t kMaxLineBytes = 1 << 16;
-
-struct BatchOptions {
-  bool batch = false;
-  const char* file = nullptr;  // null or "-": standard input
-  Settings settings;
-  double prior = 0.0;
-  int threads = 1;
-  int progress = -1;  // -1: on when standard error is a terminal
-};
-
-// Reports an option error; false, for the option parser's return.
-bool refuse(std::FILE* err, const char* program, const std::string& message) {
-  report_error(err, program, message);
-  return false;
-}
-
-bool starts_with(const char* text, const char* prefix) {
-  return std::strncmp(text, prefix, std::strlen(prefix)) == 0;
-}
-
-// Reads the options; on failure prints the message and returns false.
-bool parse_options(int argc, char** argv, BatchOptions& opt, std::FILE* err, const char* program) {
-  const unsigned hardware = std::thread::hardware_concurrency();
-  opt.threads = hardware > 0 ? static_cast<int>(hardware) : 1;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--batch") {
-      opt.batch = true;
-      continue;
-    }
-    if (arg == "--progress" || arg == "--no-progress") {
-      opt.progress = arg == "--progress" ? 1 : 0;
-      continue;
-    }
-    if (arg.size() < 2 || arg.compare(0, 2, "--") != 0) {
-      if (opt.file != nullptr) {
-        return refuse(err, program,
-                      "more than one input file: '" + std::string(opt.file) + "' and '" + arg + "'");
-      }
-      opt.file = argv[i];
-      continue;
-    }
-    // Options with a value: "--name value" or "--name=value".
-    std::string name = arg.substr(2);
-    std::string value;
-    const std::size_t eq = name.find('=');
-    if (eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name = name.substr(0, eq);
-    } else if (name == "maxMC" || name == "precision" || name == "prior" || name == "seed" ||
-               name == "threads") {
-      if (i + 1 >= argc) {
-        return refuse(err, program, "option --" + name + " needs a value");
-      }
-      value = argv[++i];
-    } else {
-      return refuse(err, program, "unknown option '" + arg + "' (see --help)");
-    }
-    const std::string bad = invalid_number(name, value);
-    std::int64_t whole = 0;
-    if (name == "maxMC") {
-      if (!parse_whole(value, opt.settings.max_draws)) return refuse(err, program, bad);
-    } else if (name == "precision") {
-      if (!parse_decimal(value, opt.settings.precision)) return refuse(err, program, bad);
-    } else if (name == "prior") {
-      if (!parse_decimal(value, opt.prior)) return refuse(err, program, bad);
-    } else if (name == "seed") {
-      if (!parse_whole(value, whole) || whole < kMinSeed || whole > kMaxSeed) {
-        return refuse(err, program, bad + " (a whole number from 1 to 2147483646)");
-      }
-      opt.settings.seed = static_cast<std::int32_t>(whole);
-    } else if (name == "threads") {
-      if (!parse_whole(value, whole) || whole < 1 || whole > 1024) {
-        return refuse(err, program, bad + " (a whole number from 1 to 1024)");
-      }
-      opt.threads = static_cast<int>(whole);
-    } else {
-      return refuse(err, program, "unknown option '" + arg + "' (see --help)");
-    }
-  }
-  if (!opt.batch) return refuse(err, program, "options need --batch (see --help)");
-  return true;
-}
-
-// Reads one line into `line` (without its '\n'); a line longer than the
-// limit is consumed to its end and flagged. False at end of input.
-bool read_line(std::FILE* in, std::string& line, bool& too_long, std::uint64_t& bytes) {
-  line.clear();
-  too_long = false;
-  int c;
-  bool any = false;
-  while ((c = getc_unlocked(in)) != EOF) {
-    any = true;
-    ++bytes;
-    if (c == '\n') return true;
-    if (line.size() < kMaxLineBytes) {
-      line.push_back(static_cast<char>(c));
-    } else {
-      too_long = true;
-    }
-  }
-  return any;
-}
+// Rows in flight at most: bounds memory on any input. The first chunks are
+// small so that a slow input (a pipe) still gives its first rows soon.
+constexpr std::size_t kFirstChunkRows = 16;
+constexpr std::size_t kMaxChunkRows = 1024;
+// Row messages shown before the rest are only counted.
+constexpr long kMessageCap = 100;
 
 struct Row {
-  long line_number = 0;
-  BatchLine parsed;
-  std::string failure;  // why no evidence; empty when computed
-  Result result;
+  long line = 0;
+  TableRow table;
+  std::string failure;  // why no evidence; empty when it can be computed
 };
 
-void append_number(std::string& out, double value) {
-  char buf[32];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value);
-  out.append(buf, res.ptr);
+std::string quoted_path(const std::string& path) {
+  std::string shown(1, '\'');
+  shown += printable(path);
+  shown += '\'';
+  return shown;
 }
 
-void append_format(std::string& out, const char* format, double value) {
-  char buf[64];
-  const int n = std::snprintf(buf, sizeof buf, format, value);
-  out.append(buf, static_cast<std::size_t>(n));
-}
-
-// Computes every row of the chunk that can be computed, in parallel, and
-// counts the chunk's rows as they finish.
-void compute_chunk(std::vector<Row>& rows, const Program& program, const BatchOptions& opt,
-                   std::atomic<long>& rows_done) {
-  std::vector<double> values;
-  std::vector<std::size_t> computed;  // the rows behind values, in order
-  const auto count = static_cast<std::size_t>(program.value_count);
-  for (std::size_t i = 0; i < rows.size(); ++i) {
-    if (!rows[i].failure.empty()) continue;
-    values.insert(values.end(), rows[i].parsed.values, rows[i].parsed.values + count);
-    computed.push_back(i);
-  }
-  const long before = rows_done.load();
-  const long failed_early = static_cast<long>(rows.size() - computed.size());
-  std::vector<Result> results(computed.size());
-  ManyOptions many;
-  many.threads = opt.threads;
-  many.progress = [&](const Progress& p) {
-    rows_done = before + failed_early + static_cast<long>(p.done);
-    return true;
-  };
-  compute_many(program.hypothesis, values, results, opt.settings, many);
-  for (std::size_t k = 0; k < computed.size(); ++k) {
-    Row& row = rows[computed[k]];
-    row.result = results[k];
-    if (row.result.status != Status::ok) row.failure = describe(row.result.status);
-  }
-  rows_done = before + static_cast<long>(rows.size());
-}
-
-class ProgressLine {
+// Where the tables come from: the lines of a file, or the command line.
+class Tables {
  public:
-  ProgressLine(std::FILE* err, const char* program, std::uint64_t input_size,
-               const std::atomic<long>& rows_done, const std::atomic<std::uint64_t>& bytes_read)
-      : err_(err), program_(program), size_(input_size), rows_(rows_done), bytes_(bytes_read),
-        start_(std::chrono::steady_clock::now()), thread_([this] { loop(); }) {}
-
-  ~ProgressLine() {
-    {
-      std::lock_guard<std::mutex> lock(mutex_);
-      stop_ = true;
-    }
-    wake_.notify_one();
-    thread_.join();
-    print();
-    std::fputc('\n', err_);
+  Tables(std::FILE* in, const Program& program, const RunOptions& opt)
+      : lines_(in), program_(program), opt_(opt) {
+    layout_.value_count = program.value_count;
+    layout_.by_columns = !opt.value_columns.empty();
+    if (layout_.by_columns) resolve_positions();
   }
+
+  // The command line's values, as one table.
+  Tables(const Program& program, const RunOptions& opt) : Tables(nullptr, program, opt) {
+    from_arguments_ = true;
+    layout_.by_columns = true;
+    for (int i = 0; i < program.value_count; ++i) layout_.value_index[i] = i;
+  }
+
+  // The next table; false at the end, on a read error or on a problem that
+  // stops the run (fatal()).
+  bool next(Row& row) {
+    row = Row{};
+    if (from_arguments_) return next_argument_row(row);
+    std::string line;
+    bool too_long = false;
+    while (lines_.next(line, too_long)) {
+      row.line = lines_.line_number();
+      if (too_long) {
+        row.failure = "line longer than " + std::to_string(LineReader::kMaxLineBytes) + " bytes";
+        first_table(row);
+        return true;
+      }
+      if (is_skipped_line(line)) continue;
+      if (!separator_known_) {
+        separator_ = detect_separator(line);
+        separator_known_ = true;
+      }
+      std::string problem;
+      const bool split = split_fields(line, separator_, fields_, problem);
+      if (!header_decided_) {
+        header_decided_ = true;
+        const bool header = opt_.header == 1 ||
+                            (opt_.header == -1 && split && looks_like_header(fields_, layout_));
+        if (header) {
+          if (!split) {
+            fatal_ = "the header line " + std::to_string(row.line) + ": " + problem;
+            return false;
+          }
+          header_ = fields_;
+          has_header_ = true;
+          if (!resolve_names()) return false;
+          continue;
+        }
+        if (!resolve_names()) return false;
+      }
+      if (split) {
+        row.table = read_table(fields_, layout_, program_);
+      } else {
+        row.table.error = problem;
+      }
+      row.failure = row.table.error;
+      first_table(row);
+      check_label(row);
+      return true;
+    }
+    return false;
+  }
+
+  // Known once the first table was returned, or at the end.
+  OutputColumns columns(Method method) const {
+    OutputColumns c;
+    c.method = method;
+    c.labelled = labelled_;
+    for (int i = 0; i < program_.value_count; ++i) c.value_names.emplace_back(program_.value_names[i]);
+    if (layout_.by_columns && has_header_) {
+      const auto name = [&](int index) -> const std::string* {
+        if (index < 0 || static_cast<std::size_t>(index) >= header_.size()) return nullptr;
+        return &header_[static_cast<std::size_t>(index)].text;
+      };
+      if (const std::string* n = name(layout_.label_index)) c.label_name = *n;
+      for (int i = 0; i < program_.value_count; ++i) {
+        if (const std::string* n = name(layout_.value_index[i])) c.value_names[i] = *n;
+      }
+    }
+    return c;
+  }
+
+  const std::string& fatal() const { return fatal_; }
+  bool read_failed() const { return !from_arguments_ && lines_.failed(); }
+  int read_errno() const { return lines_.error_number(); }
+  std::uint64_t bytes() const { return from_arguments_ ? 0 : lines_.bytes(); }
 
  private:
-  void loop() {
-    std::unique_lock<std::mutex> lock(mutex_);
-    while (!wake_.wait_for(lock, std::chrono::milliseconds(500), [this] { return stop_; })) print();
+  bool next_argument_row(Row& row) {
+    if (argument_row_given_) return false;
+    argument_row_given_ = true;
+    std::vector<Field> fields;
+    for (const std::string& value : opt_.operands) fields.push_back(Field{value, false});
+    row.table = read_table(fields, layout_, program_);
+    row.failure = row.table.error;
+    return true;
   }
 
-  void print() {
-    const double seconds =
-        std::chrono::duration<double>(std::chrono::steady_clock::now() - start_).count();
-    const long rows = rows_.load();
-    const double rate = seconds > 0 ? rows / seconds : 0.0;
-    std::fprintf(err_, "\r%s: %ld rows, %.1f rows/s", program_, rows, rate);
-    const std::uint64_t bytes = bytes_.load();
-    if (size_ > 0 && bytes > 0 && bytes <= size_) {
-      const double left = seconds * static_cast<double>(size_ - bytes) / static_cast<double>(bytes);
-      std::fprintf(err_, ", %.0f%% read, about %.0f s left   ", 100.0 * bytes / size_, left);
+  void resolve_positions() {
+    if (opt_.label_column && opt_.label_column->position > 0) {
+      layout_.label_index = opt_.label_column->position - 1;
     }
-    std::fflush(err_);
+    for (int i = 0; i < program_.value_count; ++i) {
+      const ColumnRef& c = opt_.value_columns[static_cast<std::size_t>(i)];
+      if (c.position > 0) layout_.value_index[i] = c.position - 1;
+    }
   }
 
-  std::FILE* err_;
-  const char* program_;
-  std::uint64_t size_;
-  const std::atomic<long>& rows_;
-  const std::atomic<std::uint64_t>& bytes_;
-  std::chrono::steady_clock::time_point start_;
-  std::mutex mutex_;
-  std::condition_variable wake_;
-  bool stop_ = false;
-  std::thread thread_;
+  // Columns given by name are looked up in the header.
+  bool resolve_names() {
+    if (!layout_.by_columns) return true;
+    const auto find = [&](const std::string& name, int& index) {
+      for (std::size_t i = 0; i < header_.size(); ++i) {
+        if (header_[i].text == name) {
+          index = static_cast<int>(i);
+          return true;
+        }
+      }
+      fatal_ = "no column named '" + printable(name) + "' in the header";
+      return false;
+    };
+    if (opt_.label_column && opt_.label_column->position == 0 &&
+        !find(opt_.label_column->name, layout_.label_index)) {
+      return false;
+    }
+    for (int i = 0; i < program_.value_count; ++i) {
+      const ColumnRef& c = opt_.value_columns[static_cast<std::size_t>(i)];
+      if (c.position == 0 && !find(c.name, layout_.value_index[i])) return false;
+    }
+    return true;
+  }
+
+  // The first table decides whether the output has a label column, unless a
+  // header with a column for the label or a label column option said so.
+  void first_table(const Row& row) {
+    if (first_table_seen_) return;
+    first_table_seen_ = true;
+    header_decided_ = true;
+    if (layout_.by_columns) {
+      labelled_ = layout_.label_index >= 0;
+      return;
+    }
+    std::size_t named = 0;
+    for (const Field& f : header_) named += (f.quoted || !f.text.empty()) ? 1 : 0;
+    labelled_ = row.table.has_label ||
+                (has_header_ && named == static_cast<std::size_t>(program_.value_count) + 1);
+  }
+
+  void check_label(Row& row) {
+    if (!row.failure.empty()) return;
+    if (row.table.has_label && !labelled_) {
+      row.failure = "a label ('" + printable(row.table.label) + "'), but the first table has none";
+    } else if (labelled_ && (!row.table.has_label || row.table.label.empty())) {
+      row.failure = "no label, but the input's tables are labelled";
+    }
+  }
+
+  LineReader lines_;
+  const Program& program_;
+  const RunOptions& opt_;
+  TableLayout layout_;
+  bool from_arguments_ = false;
+  bool argument_row_given_ = false;
+  bool separator_known_ = false;
+  Separator separator_ = Separator::whitespace;
+  bool header_decided_ = false;
+  bool has_header_ = false;
+  std::vector<Field> header_;
+  std::vector<Field> fields_;
+  bool first_table_seen_ = false;
+  bool labelled_ = false;
+  std::string fatal_;
 };
 
-void write_header(std::string& out, const Program& spec, bool labeled) {
-  if (labeled) out += "label\t";
-  for (int i = 0; i < spec.value_count; ++i) {
-    out += spec.value_names[i];
-    out += '\t';
+// The complete rows of an earlier run's output, read back to resume it.
+class EarlierOutput {
+ public:
+  // Reads the header; false when the file holds no complete header (start over).
+  bool open(std::FILE* file) {
+    file_ = file;
+    std::string line;
+    if (!read_complete(line)) return false;
+    header_ = line + "\n";
+    kept_end_ = std::ftell(file_);
+    return true;
   }
-  out += "evidence\tdraws\thalf_width\n";
+  const std::string& header() const { return header_; }
+
+  // The next complete row; false when none is left.
+  bool next(std::string& row) {
+    if (exhausted_) return false;
+    if (!read_complete(row)) {
+      exhausted_ = true;
+      return false;
+    }
+    return true;
+  }
+  void keep() { kept_end_ = std::ftell(file_); }
+
+  // Cuts what follows the kept rows and positions the file to append.
+  bool cut() {
+    exhausted_ = true;
+    std::fflush(file_);
+    return ftruncate(fileno(file_), kept_end_) == 0 && std::fseek(file_, kept_end_, SEEK_SET) == 0;
+  }
+  bool exhausted() const { return exhausted_; }
+
+ private:
+  bool read_complete(std::string& line) {
+    line.clear();
+    int c;
+    while ((c = std::getc(file_)) != EOF) {
+      if (c == '\n') return true;
+      line.push_back(static_cast<char>(c));
+    }
+    return false;  // the last line of an interrupted write, or nothing
+  }
+
+  std::FILE* file_ = nullptr;
+  std::string header_;
+  long kept_end_ = 0;
+  bool exhausted_ = false;
+};
+
+class Run {
+ public:
+  Run(const Program& program, const RunOptions& opt, Tables& tables, Output& out, Console& console,
+      std::uint64_t input_size, EarlierOutput* earlier)
+      : program_(program), opt_(opt), tables_(tables), out_(out), console_(console),
+        input_size_(input_size), earlier_(earlier) {}
+
+  // Reads, computes and writes every table; returns false when the run
+  // stopped early (signal, failed write, fatal input problem). A run stopped
+  // by a signal still writes the header.
+  bool go() {
+    const bool completed = read_and_compute();
+    if (tables_.fatal().empty() && resume_problem_.empty()) start_table();
+    return completed;
+  }
+
+  long rows_written() const { return rows_written_; }
+  long rows_failed() const { return rows_failed_; }
+  const std::string& resume_problem() const { return resume_problem_; }
+
+ private:
+  bool read_and_compute() {
+    std::size_t chunk_rows = kFirstChunkRows;
+    std::vector<Row> rows;
+    bool more = true;
+    while (more && !stopping()) {
+      rows.clear();
+      while (rows.size() < chunk_rows && !stopping()) {
+        Row row;
+        if (!tables_.next(row)) {
+          more = false;
+          input_complete_ = true;
+          break;
+        }
+        if (!start_table()) return false;
+        if (resumed(row)) {
+          if (!resume_problem_.empty()) return false;
+          continue;
+        }
+        if (!resume_problem_.empty()) return false;
+        ++rows_read_;
+        if (row.failure.empty()) {
+          for (int i = 0; i < program_.dirichlet_count; ++i) row.table.values[i] += opt_.prior;
+        }
+        rows.push_back(std::move(row));
+      }
+      if (!tables_.fatal().empty()) return false;
+      if (!compute(rows)) return false;
+      chunk_rows = std::min(kMaxChunkRows, chunk_rows * 2);
+    }
+    if (!start_table()) return false;
+    if (earlier_ != nullptr && !earlier_->exhausted()) {
+      std::string extra;
+      if (earlier_->next(extra)) {
+        resume_problem_ = "it has more rows than the input has tables";
+        return false;
+      }
+      if (!finish_resume()) return false;
+    }
+    return !stopping();
+  }
+
+  bool stopping() const { return stop_signal() != 0 || out_.failed(); }
+
+  // The header, written or, when resuming, compared with the earlier one.
+  bool start_table() {
+    if (columns_known_) return true;
+    columns_known_ = true;
+    columns_ = tables_.columns(opt_.settings.method);
+    const std::string header = header_line(columns_);
+    if (earlier_ != nullptr) {
+      if (earlier_->header() != header) {
+        resume_problem_ = "its header is not the one this run writes (other options or input?)";
+        return false;
+      }
+      return true;
+    }
+    out_.write(header);
+    return true;
+  }
+
+  // When resuming, a table whose row the earlier output holds is skipped
+  // after checking that the row is this table's.
+  bool resumed(const Row& row) {
+    if (earlier_ == nullptr || earlier_->exhausted()) return false;
+    std::string earlier_row;
+    if (!earlier_->next(earlier_row)) {
+      if (!finish_resume()) return false;
+      return false;
+    }
+    Row shown = row;
+    if (shown.failure.empty()) {
+      for (int i = 0; i < program_.dirichlet_count; ++i) shown.table.values[i] += opt_.prior;
+    }
+    const std::string prefix = row_prefix(columns_, shown.table, program_.value_count);
+    if (earlier_row.compare(0, prefix.size(), prefix) != 0) {
+      resume_problem_ = "its row " + std::to_string(rows_written_ + 1) + " is not line " +
+                        std::to_string(row.line) + " of the input";
+      return true;
+    }
+    earlier_->keep();
+    ++rows_written_;
+    ++rows_kept_;
+    const std::string na = "\tNA\tNA\tNA";
+    if (earlier_row.size() >= na.size() &&
+        earlier_row.compare(earlier_row.size() - na.size(), na.size(), na) == 0) {
+      ++rows_failed_;
+    }
+    return true;
+  }
+
+  bool finish_resume() {
+    if (!earlier_->cut()) {
+      resume_problem_ = std::string("it cannot be cut after its complete rows: ") + std::strerror(errno);
+      return false;
+    }
+    return true;
+  }
+
+  void write_row(const Row& row, const Result* result) {
+    const bool failed = !row.failure.empty() || result == nullptr || result->status != Status::ok;
+    out_.write(row_prefix(columns_, row.table, program_.value_count) +
+               row_result(failed ? nullptr : result));
+    ++rows_written_;
+    if (failed) {
+      ++rows_failed_;
+      console_.row_failed(row.line, !row.failure.empty() ? row.failure
+                                    : result != nullptr  ? describe(result->status)
+                                                         : "not computed");
+    }
+  }
+
+  // Computes the chunk and writes each row once it and every row before it
+  // are done; false when the run was stopped.
+  bool compute(std::vector<Row>& rows) {
+    std::vector<double> values;
+    std::vector<std::size_t> computed;  // rows sent to compute_many, in order
+    std::vector<std::size_t> slot(rows.size(), 0);
+    const auto count = static_cast<std::size_t>(program_.value_count);
+    for (std::size_t i = 0; i < rows.size(); ++i) {
+      if (!rows[i].failure.empty()) continue;
+      slot[i] = computed.size();
+      values.insert(values.end(), rows[i].table.values, rows[i].table.values + count);
+      computed.push_back(i);
+    }
+    std::vector<Result> results(computed.size());
+    const std::size_t failed_early = rows.size() - computed.size();
+    const std::uint64_t done_before = rows_done_;
+    std::size_t written = 0;
+    const auto write_until = [&](std::size_t end, std::size_t ready) {
+      const std::size_t before = written;
+      for (; written < end; ++written) {
+        const Row& row = rows[written];
+        if (!row.failure.empty()) {
+          write_row(row, nullptr);
+        } else if (slot[written] < ready) {
+          write_row(row, &results[slot[written]]);
+        } else {
+          break;
+        }
+      }
+      if (written > before) out_.flush();
+    };
+
+    ManyOptions many;
+    many.threads = opt_.threads;
+    many.progress_interval_ms = 100;
+    many.progress = [&](const Progress& p) {
+      const std::size_t end = p.ready < computed.size() ? computed[p.ready] : rows.size();
+      write_until(end, p.ready);
+      rows_done_ = done_before + failed_early + p.done;
+      console_.progress(rows_done_, rows_read_, input_complete_, tables_.bytes(), input_size_,
+                        rows_kept_);
+      out_.check_reader();
+      return !stopping();
+    };
+    const Status status = compute_many(program_.hypothesis, values, results, opt_.settings, many);
+    if (status == Status::cancelled) {
+      // Every finished row before the first one left undone is written.
+      std::size_t ready = 0;
+      while (ready < results.size() && results[ready].status != Status::cancelled) ++ready;
+      write_until(ready < computed.size() ? computed[ready] : rows.size(), ready);
+      return false;
+    }
+    write_until(rows.size(), results.size());
+    rows_done_ = done_before + rows.size();
+    console_.progress(rows_done_, rows_read_, input_complete_, tables_.bytes(), input_size_,
+                        rows_kept_);
+    return !stopping();
+  }
+
+  const Program& program_;
+  const RunOptions& opt_;
+  Tables& tables_;
+  Output& out_;
+  Console& console_;
+  std::uint64_t input_size_;
+  EarlierOutput* earlier_;
+  bool columns_known_ = false;
+  OutputColumns columns_;
+  bool input_complete_ = false;
+  std::uint64_t rows_read_ = 0;
+  std::uint64_t rows_done_ = 0;
+  std::uint64_t rows_kept_ = 0;  // resumed from the earlier output
+  long rows_written_ = 0;
+  long rows_failed_ = 0;
+  std::string resume_problem_;
+};
+
+int error(Console& console, const std::string& message) {
+  console.say(console.program() + " ERROR : " + message);
+  console.say("Exiting...");
+  return kExitFailure;
 }
 
-void write_row(std::string& out, const Row& row, const Program& spec, bool labeled) {
-  if (labeled) {
-    out += row.parsed.has_label ? row.parsed.label : "NA";
-    out += '\t';
-  }
-  for (int i = 0; i < spec.value_count; ++i) {
-    if (row.parsed.values_read) {
-      append_number(out, row.parsed.values[i]);
-    } else {
-      out += "NA";
-    }
-    out += '\t';
-  }
-  if (!row.failure.empty()) {
-    out += "NA\tNA\tNA\n";
-    return;
-  }
-  append_format(out, "%e", row.result.evidence);
-  out += '\t';
-  out += std::to_string(row.result.draws);
-  out += '\t';
-  append_format(out, "%e", row.result.error);
-  out += '\n';
+// Writes the help text; 1 when it could not be written.
+int print_help(std::FILE* out, const char* program, const Program& spec) {
+  std::fprintf(out, "\n\n%s\n\nParameters:\n%s [outputfile [maxMC [precision]]]\n"
+               "[ ] = Optional parameters\n", program, spec.placeholder.c_str());
+  print_help_details(out, program, spec);
+  return std::fflush(out) == 0 && !std::ferror(out) ? kExitOk : kExitFailure;
 }
 
 }  // namespace
 
-bool is_batch_invocation(int argc, char** argv) {
-  if (argc < 2) return false;
-  const char* first = argv[1];
-  return starts_with(first, "--") && std::strcmp(first, "--help") != 0 &&
-         std::strcmp(first, "--version") != 0;
+std::string base_name(const char* path) {
+  const char* slash = std::strrchr(path, '/');
+  return slash != nullptr && slash[1] != '\0' ? slash + 1 : path;
 }
 
-void print_batch_usage(std::FILE* stream, const char* program) {
+void print_help_details(std::FILE* stream, const char* program, const Program& spec) {
+  const bool has_p0 = spec.dirichlet_count < spec.value_count;
   std::fprintf(stream,
-               "\nBatch mode:\n"
-               "%s --batch [FILE] [--maxMC N] [--precision X] [--prior X] [--seed S]\n"
-               "    [--threads N] [--progress | --no-progress]\n"
-               "Reads one table per line from FILE, or from standard input when FILE is absent\n"
-               "or \"-\": an optional label, then the parameters, separated by tabs, commas or\n"
-               "spaces. Blank lines and lines starting with # are skipped; a first line with no\n"
-               "number is a header. Writes a header and one tab-separated row per table, in\n"
-               "input order: label, parameters used, evidence, draws and half-width (NA for a\n"
-               "row that cannot be computed). --prior X adds X to every Dirichlet parameter;\n"
-               "--seed S starts every row's generator at S (default 11); --threads N computes N\n"
-               "rows at a time (default: all hardware threads). Exits 1 if any row failed.\n",
-               program);
+               "\nTests whether %s.\n"
+               "The values are the parameters of the Dirichlet posterior (counts plus the\n"
+               "prior): every Dirichlet parameter must be greater than 1%s.\n"
+               "Prints the evidence (Monte Carlo, seed 11) to standard error; outputfile\n"
+               "receives it alone. maxMC: the maximum number of draws (default 2000000);\n"
+               "precision: the target for both half-widths (default 0.001).\n",
+               spec.tests, has_p0 ? " and p0 strictly between 0 and 1" : "");
+  print_option_usage(stream, program);
 }
 
-int run_batch(int argc, char** argv, const Program& spec, ProgramStreams io) {
-  const char* program = argv[0];
-  BatchOptions opt;
-  if (!parse_options(argc, argv, opt, io.err, program)) return kExitFailure;
-
-  const bool from_stdin = opt.file == nullptr || std::strcmp(opt.file, "-") == 0;
-  std::FILE* in = from_stdin ? stdin : std::fopen(opt.file, "r");
-  if (in == nullptr) {
-    return report_error(io.err, program,
-                "cannot read '" + std::string(opt.file) + "': " + std::strerror(errno));
+int run_with_options(int argc, char** argv, const Program& spec, ProgramStreams io) {
+  const std::string name = base_name(argc > 0 ? argv[0] : spec.name);
+  RunOptions opt;
+  const std::string problem = parse_options(argc, argv, spec, opt);
+  if (!problem.empty()) return report_error(io.err, name.c_str(), problem);
+  if (opt.help) return print_help(io.out, argc > 0 ? argv[0] : spec.name, spec);
+  if (opt.version) {
+    std::fprintf(io.out, "%s %s\n", spec.name, version());
+    return std::fflush(io.out) == 0 && !std::ferror(io.out) ? kExitOk : kExitFailure;
   }
+
+  // The input, checked before anything is written.
+  std::FILE* in = nullptr;
   std::uint64_t input_size = 0;
-  struct stat info;
-  if (fstat(fileno(in), &info) == 0 && S_ISREG(info.st_mode)) {
-    input_size = static_cast<std::uint64_t>(info.st_size);
-  }
-  const bool show_progress = opt.progress == 1 || (opt.progress == -1 && isatty(fileno(io.err)));
-
-  std::atomic<long> rows_done{0};
-  std::atomic<std::uint64_t> bytes_read{0};
-  std::unique_ptr<ProgressLine> progress;
-  if (show_progress) {
-    progress = std::make_unique<ProgressLine>(io.err, program, input_size, rows_done, bytes_read);
-  }
-
-  bool any_failed = false;
-  bool header_written = false;
-  bool first_table_seen = false;
-  bool labeled = false;
-  long line_number = 0;
-  std::uint64_t bytes = 0;
-  std::string line, out;
-  std::vector<Row> rows;
-  rows.reserve(kChunkRows);
-  bool more = true;
-  while (more) {
-    rows.clear();
-    while (rows.size() < kChunkRows) {
-      bool too_long = false;
-      if (!read_line(in, line, too_long, bytes)) {
-        more = false;
-        break;
+  bool close_input = false;
+  if (opt.batch) {
+    const bool from_stdin = opt.operands.empty() || opt.operands[0] == "-";
+    in = from_stdin ? stdin : std::fopen(opt.operands[0].c_str(), "r");
+    const std::string shown = from_stdin ? "standard input" : quoted_path(opt.operands[0]);
+    if (in == nullptr) {
+      return report_error(io.err, name.c_str(), "cannot read " + shown + ": " + std::strerror(errno));
+    }
+    close_input = !from_stdin;
+    struct stat info;
+    if (fstat(fileno(in), &info) == 0) {
+      if (S_ISDIR(info.st_mode)) {
+        if (close_input) std::fclose(in);
+        return report_error(io.err, name.c_str(),
+                            "cannot read " + shown + ": " + std::strerror(EISDIR));
       }
-      ++line_number;
-      Row row;
-      row.line_number = line_number;
-      if (too_long) {
-        row.parsed.kind = LineKind::table;
-        row.failure = "line longer than " + std::to_string(kMaxLineBytes) + " bytes";
-      } else {
-        row.parsed = parse_batch_line(line, spec);
-        if (row.parsed.kind == LineKind::skip) continue;
-        if (!first_table_seen && row.parsed.all_fields_non_numeric) {
-          first_table_seen = true;  // a header
-          continue;
+      if (S_ISREG(info.st_mode)) input_size = static_cast<std::uint64_t>(info.st_size);
+    }
+  }
+  const std::unique_ptr<std::FILE, int (*)(std::FILE*)> input_closer(
+      close_input ? in : nullptr, [](std::FILE* f) { return f != nullptr ? std::fclose(f) : 0; });
+
+  // The output, opened before any computation; never the input itself,
+  // which opening it for writing would destroy.
+  if (opt.output && in != nullptr) {
+    struct stat input_info, output_info;
+    if (fstat(fileno(in), &input_info) == 0 && stat(opt.output->c_str(), &output_info) == 0 &&
+        S_ISREG(output_info.st_mode) && input_info.st_dev == output_info.st_dev &&
+        input_info.st_ino == output_info.st_ino) {
+      return report_error(io.err, name.c_str(),
+                          "the output " + quoted_path(*opt.output) + " is the input file");
+    }
+  }
+  std::FILE* file = nullptr;
+  EarlierOutput earlier;
+  bool resuming = false;
+  if (opt.output) {
+    const std::string shown = quoted_path(*opt.output);
+    if (opt.resume) {
+      file = std::fopen(opt.output->c_str(), "r+");
+      if (file == nullptr && errno != ENOENT) {
+        return report_error(io.err, name.c_str(), "cannot write " + shown + ": " + std::strerror(errno));
+      }
+      if (file != nullptr) {
+        resuming = earlier.open(file);
+        if (!resuming && (ftruncate(fileno(file), 0) != 0 || std::fseek(file, 0, SEEK_SET) != 0)) {
+          std::fclose(file);
+          return report_error(io.err, name.c_str(), "cannot write " + shown + ": " + std::strerror(errno));
         }
-        row.failure = row.parsed.error;
-      }
-      first_table_seen = true;
-      if (!header_written) {
-        // The first table decides whether the output has a label column.
-        labeled = row.parsed.has_label;
-        out.clear();
-        write_header(out, spec, labeled);
-        std::fwrite(out.data(), 1, out.size(), io.out);
-        header_written = true;
-      }
-      if (row.failure.empty() && row.parsed.has_label && !labeled) {
-        row.failure = "a label ('" + row.parsed.label + "'), but the first table has none";
-      }
-      if (row.failure.empty()) {
-        for (int i = 0; i < spec.dirichlet_count; ++i) row.parsed.values[i] += opt.prior;
-      }
-      rows.push_back(std::move(row));
-    }
-    bytes_read = bytes;
-    compute_chunk(rows, spec, opt, rows_done);
-    out.clear();
-    for (const Row& row : rows) {
-      write_row(out, row, spec, labeled);
-      if (!row.failure.empty()) {
-        any_failed = true;
-        std::fprintf(io.err, "%s ERROR : line %ld: %s\n", program, row.line_number,
-                     row.failure.c_str());
       }
     }
-    std::fwrite(out.data(), 1, out.size(), io.out);
-    std::fflush(io.out);
+    if (file == nullptr) file = std::fopen(opt.output->c_str(), "w");
+    if (file == nullptr) {
+      return report_error(io.err, name.c_str(), "cannot write " + shown + ": " + std::strerror(errno));
+    }
   }
-  const bool read_failed = std::ferror(in) != 0;
-  if (!from_stdin) std::fclose(in);
-  progress.reset();
+  std::unique_ptr<std::FILE, int (*)(std::FILE*)> output_closer(
+      file, [](std::FILE* f) { return f != nullptr ? std::fclose(f) : 0; });
 
-  if (!header_written) {
-    out.clear();
-    write_header(out, spec, false);
-    std::fwrite(out.data(), 1, out.size(), io.out);
+  if (io.handle_signals) install_stop_handlers();
+  const bool show_progress =
+      opt.progress == 1 || (opt.progress == -1 && opt.batch && isatty(fileno(io.err)));
+  Console console(io.err, name, show_progress, kMessageCap);
+  Output out(file != nullptr ? file : io.out);
+  Tables tables = opt.batch ? Tables(in, spec, opt) : Tables(spec, opt);
+  Run run(spec, opt, tables, out, console, input_size, resuming ? &earlier : nullptr);
+  const bool completed = run.go();
+  out.flush();
+  if (file != nullptr) {
+    output_closer.release();
+    errno = 0;
+    if (std::fclose(file) != 0) out.fail(errno != 0 ? errno : EIO);
   }
-  if (std::fflush(io.out) != 0 || std::ferror(io.out)) {
-    std::fprintf(io.err, "Error: unable to write output\n");
+  console.finish();
+
+  const std::string target = opt.output ? quoted_path(*opt.output) : "standard output";
+  if (out.pipe_closed() && !opt.output) return 128 + SIGPIPE;  // the reader has gone: end quietly
+  if (out.failed()) {
+    return error(console, "cannot write " + target + ": " + std::strerror(out.error_number()));
+  }
+  if (!run.resume_problem().empty()) {
+    return error(console, "cannot resume " + target + ": " + run.resume_problem());
+  }
+  if (!tables.fatal().empty()) return error(console, tables.fatal());
+  if (const int signal = stop_signal(); signal != 0) {
+    std::string note = name + ": interrupted; " + std::to_string(run.rows_written()) +
+                       " complete rows in " + target;
+    if (opt.output) note += " (to continue: the same command with --resume)";
+    console.say(note);
+    return 128 + signal;
+  }
+  if (tables.read_failed() && opt.batch) {
+    const std::string shown = opt.operands.empty() || opt.operands[0] == "-"
+                                  ? "standard input"
+                                  : quoted_path(opt.operands[0]);
+    return error(console, "cannot read " + shown + ": " + std::strerror(tables.read_errno()));
+  }
+  if (!completed) return error(console, "the run stopped early");
+  if (run.rows_failed() > 0) {
+    if (opt.batch) {
+      console.say(name + " ERROR : " + std::to_string(run.rows_failed()) + " of " +
+                  std::to_string(run.rows_written()) + " rows failed");
+    }
     return kExitFailure;
   }
-  if (read_failed) return report_error(io.err, program, "error while reading the input");
-  return any_failed ? kExitFailure : kExitOk;
+  return kExitOk;
 }
 
 }  // namespace kavo::cli

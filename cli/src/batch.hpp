@@ -1,21 +1,23 @@
 #pragma once
-// Batch mode: many tables in one run, read one per line from a file or
-// standard input, computed in parallel and written in input order as
-// tab-separated rows.
+// The option form: batch mode (many tables, one per line of a file or of
+// standard input) and one table given with options on the command line.
+// Both write the same tab-separated table, streamed in input order.
+
+#include <string>
 
 #include "driver.hpp"
 #include "program.hpp"
 
 namespace kavo::cli {
 
-// True when argv[1] asks for batch mode (an option other than -h, --help and
-// --version).
-bool is_batch_invocation(int argc, char** argv);
+// Status of a run stopped by a signal: 128 + the signal (130, 143).
+// A closed output pipe ends the run quietly with 128 + SIGPIPE.
+int run_with_options(int argc, char** argv, const Program& program, ProgramStreams streams);
 
-// Runs batch mode; returns 0 when every row was computed, 1 otherwise.
-int run_batch(int argc, char** argv, const Program& program, ProgramStreams streams);
+// The text of -h and --help after the positional usage.
+void print_help_details(std::FILE* stream, const char* program, const Program& spec);
 
-// The batch part of --help.
-void print_batch_usage(std::FILE* stream, const char* program);
+// The last part of a path: messages name the program, not where it lives.
+std::string base_name(const char* path);
 
 }  // namespace kavo::cli

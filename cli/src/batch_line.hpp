@@ -1,6 +1,6 @@
 #pragma once
-// One line of batch input: a table of N numbers in the program's order,
-// optionally preceded by a label.
+// One line of batch input read the automatic way: an optional label, then
+// the program's N numbers, fields split on tabs, commas and runs of spaces.
 
 #include <string>
 #include <string_view>
@@ -24,8 +24,6 @@ struct BatchLine {
   bool all_fields_non_numeric = false;  // no field parses as a number (a header line)
 };
 
-// Splits on runs of spaces, tabs and commas; a trailing '\r' is ignored.
-// A first field that is not a number is the label; exactly N numbers follow.
 BatchLine parse_batch_line(std::string_view line, const Program& program);
 
 }  // namespace kavo::cli

@@ -4,8 +4,9 @@
 #include <cstring>
 
 #include "batch.hpp"
-#include "number_parse.hpp"
 #include "messages.hpp"
+#include "number_parse.hpp"
+#include "options.hpp"
 #include "program.hpp"
 
 namespace kavo::cli {
@@ -39,19 +40,13 @@ int run_program(int argc, char** argv, Hypothesis hypothesis, ProgramStreams io)
   const char* program = argc > 0 ? argv[0] : spec.name;
   const int n = spec.value_count;
 
-  if (argc >= 2) {
-    const char* first = argv[1];
-    if (std::strcmp(first, "-h") == 0 || std::strcmp(first, "--help") == 0) {
-      print_usage(io.out, program, spec);
-      print_batch_usage(io.out, program);
-      return kExitOk;
-    }
-    if (std::strcmp(first, "--version") == 0) {
-      std::fprintf(io.out, "%s %s\n", spec.name, version());
-      return kExitOk;
-    }
+  if (argc >= 2 && std::strcmp(argv[1], "-h") == 0) {
+    print_usage(io.out, program, spec);
+    print_help_details(io.out, program, spec);
+    return std::fflush(io.out) == 0 && !std::ferror(io.out) ? kExitOk : kExitFailure;
   }
-  if (is_batch_invocation(argc, argv)) return run_batch(argc, argv, spec, io);
+  // An argument starting with "--" anywhere: options, not the fixed form.
+  if (uses_options(argc, argv)) return run_with_options(argc, argv, spec, io);
   if (argc < n + 1 || argc > n + 4) {
     print_usage(io.err, program, spec);
     return kExitFailure;
@@ -89,7 +84,9 @@ int run_program(int argc, char** argv, Hypothesis hypothesis, ProgramStreams io)
       return report_failure(io.err, program, result.status);
   }
 
-  std::fprintf(io.err, "evidence = %9e\n\n", result.evidence);
+  // The report may be the only copy of the result: a failed write is a failure.
+  const bool reported = std::fprintf(io.err, "evidence = %9e\n\n", result.evidence) >= 0 &&
+                        std::fflush(io.err) == 0 && !std::ferror(io.err);
 
   if (argc >= n + 2) {
     std::FILE* file = std::fopen(argv[n + 1], "w");
@@ -102,7 +99,7 @@ int run_program(int argc, char** argv, Hypothesis hypothesis, ProgramStreams io)
       return kExitFailure;
     }
   }
-  return kExitOk;
+  return reported ? kExitOk : kExitFailure;
 }
 
 }  // namespace kavo::cli

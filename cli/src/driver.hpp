@@ -11,14 +11,17 @@ namespace kavo::cli {
 struct ProgramStreams {
   std::FILE* out;
   std::FILE* err;
+  // A whole process: the option form handles SIGINT, SIGTERM and SIGPIPE.
+  bool handle_signals = false;
 };
 
 // Runs the program that tests the hypothesis on argv and returns its exit
-// status: 0 on success, 1 on any failure. Messages go to the given streams.
+// status: 0 on success, 1 on any failure (see run_with_options for the option
+// form's others). Messages go to the given streams.
 int run_program(int argc, char** argv, Hypothesis hypothesis, ProgramStreams streams);
 
 inline int run_program(int argc, char** argv, Hypothesis hypothesis) {
-  return run_program(argc, argv, hypothesis, ProgramStreams{stdout, stderr});
+  return run_program(argc, argv, hypothesis, ProgramStreams{stdout, stderr, true});
 }
 
 }  // namespace kavo::cli

@@ -17,6 +17,7 @@ struct Program {
   int dirichlet_count;      // of those, the Dirichlet parameters (the first ones)
   const char* value_names[kMaxValues];
   std::string placeholder;  // "<A11> <A12> <A21> <A22>"
+  const char* tests;        // what the program tests, as the end of "Tests whether ..."
 };
 
 Program program_of(Hypothesis hypothesis);

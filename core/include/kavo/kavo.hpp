@@ -70,8 +70,8 @@ enum class Method {
   // result's error is the half-width of the estimate's interval at the final
   // check (the larger of the Fieller and the linearised one); when no draw
   // reached the threshold, or every draw did (evidence exactly 1 or 0), those
-  // are 0 and the error is instead 1 - 0.005^(1/draws), the largest mass that
-  // so many draws alike leave plausible (about 5.3 / draws).
+  // are 0 and the error is instead the score interval's bound with the same
+  // constant, 6.7 / (draws + 6.7).
   monte_carlo,
 };
 inline constexpr int kMethodCount = 1;

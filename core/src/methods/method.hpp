@@ -28,8 +28,7 @@ struct MethodOutput {
 
 // When none of n draws reached the threshold, or all did, both half-widths
 // are 0, which would claim certainty. The error reported is instead the
-// largest mass that n draws alike leave plausible at the one-sided level the
-// check's z^2 = 6.7 stands for (0.5%): 1 - 0.005^(1/n), about 5.3 / n.
+// score interval's bound with the check's own constant: 6.7 / (n + 6.7).
 double all_alike_bound(std::int64_t draws);
 
 // The Monte Carlo estimate (stop, when set, is read every 100 draws).

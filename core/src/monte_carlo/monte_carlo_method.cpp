@@ -24,8 +24,8 @@ double monte_carlo_limit(Hypothesis hypothesis) {
 }
 
 double all_alike_bound(std::int64_t draws) {
-  // (1 - m)^n = 0.005 at the largest such mass m.
-  return -std::expm1(std::log(0.005) / static_cast<double>(draws));
+  // The score interval's upper end for no hit in n draws: z^2 / (n + z^2).
+  return kZ2 / (static_cast<double>(draws) + kZ2);
 }
 
 MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settings,

@@ -1,0 +1,46 @@
+#pragma once
+// The option form of the command line: batch mode, and one table given on
+// the command line together with options. An argument starting with "--" is
+// an option wherever it stands.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "kavo/kavo.hpp"
+#include "program.hpp"
+#include "reader.hpp"
+
+namespace kavo::cli {
+
+struct RunOptions {
+  bool batch = false;
+  bool help = false;
+  bool version = false;
+  std::vector<std::string> operands;  // the input file (batch) or the table's values
+  std::optional<std::string> output;  // null: standard output
+  bool resume = false;
+  Settings settings;
+  std::string method_text = "monte_carlo";
+  bool seed_given = false;
+  bool max_draws_given = false;
+  bool precision_given = false;
+  double prior = 0.0;
+  int threads = 1;
+  int progress = -1;  // -1: on when standard error is a terminal
+  int header = -1;    // -1: automatic, 0: none, 1: the first line is a header
+  std::optional<ColumnRef> label_column;
+  std::vector<ColumnRef> value_columns;
+};
+
+// True when some argument starts with "--": the option form.
+bool uses_options(int argc, char** argv);
+
+// Reads the options. Returns an empty string, or the message of the first
+// problem (unknown option, malformed or missing value, conflicting options).
+std::string parse_options(int argc, char** argv, const Program& program, RunOptions& options);
+
+// The option part of --help.
+void print_option_usage(std::FILE* stream, const char* program);
+
+}  // namespace kavo::cli

@@ -1,0 +1,60 @@
+#pragma once
+// The tab-separated output table: its header, its rows, and the stream it
+// goes to, with every write checked.
+
+#include <cerrno>
+#include <cstdio>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "kavo/kavo.hpp"
+#include "program.hpp"
+#include "reader.hpp"
+
+namespace kavo::cli {
+
+// A label or a column name as a field of tab-separated output: quoted, with
+// quotes doubled, when it holds a quote, a tab or a line end, so that readers
+// of tab-separated files with CSV quoting (R's read.delim, pandas' read_csv
+// with sep="\t") read it back exactly; otherwise as it is.
+std::string tsv_field(std::string_view text);
+
+struct OutputColumns {
+  bool labelled = false;
+  std::string label_name = "label";
+  std::vector<std::string> value_names;  // the program's N names, or the input's
+  Method method = Method::monte_carlo;
+};
+
+std::string header_line(const OutputColumns& columns);
+
+// The part of a row before the evidence: label and values (NA when unread).
+std::string row_prefix(const OutputColumns& columns, const TableRow& row, int value_count);
+
+// The evidence, the draws and the error figure, or NA three times.
+std::string row_result(const Result* result);
+
+// Where the table goes: standard output or a file. Remembers the first
+// failed write; a closed pipe is told apart so the run can end quietly.
+class Output {
+ public:
+  explicit Output(std::FILE* stream) : stream_(stream) {}
+  void write(const std::string& text);
+  void flush();
+  // For a pipe: whether its reader has gone (checked without writing), so
+  // a run stops promptly even while no row is ready to be written.
+  void check_reader();
+  void fail(int error_number) { if (errno_ == 0) errno_ = error_number; }
+  bool failed() const { return errno_ != 0; }
+  bool pipe_closed() const { return errno_ == EPIPE; }
+  int error_number() const { return errno_; }
+  std::FILE* stream() const { return stream_; }
+
+ private:
+  std::FILE* stream_;
+  int errno_ = 0;
+  int is_pipe_ = -1;  // -1: not yet known
+};
+
+}  // namespace kavo::cli

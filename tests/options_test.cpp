@@ -1,0 +1,418 @@
+// The option form end to end: batch input as real files hold it, the table
+// streamed while it is computed, interruption and resuming, --output, the
+// single table with options, and the messages.
+
+#include <gtest/gtest.h>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <signal.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "hypotheses/registry.hpp"
+#include "test_support.hpp"
+
+extern char** environ;
+
+using kavo_test::Captured;
+using kavo_test::run_binary;
+using kavo_test::run_in_process;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+std::vector<std::string> lines_of(const std::string& text) {
+  std::vector<std::string> lines;
+  std::istringstream in(text);
+  for (std::string line; std::getline(in, line);) lines.push_back(line);
+  return lines;
+}
+
+std::vector<std::string> cells_of(const std::string& line) {
+  std::vector<std::string> cells;
+  std::istringstream in(line);
+  for (std::string cell; std::getline(in, cell, '\t');) cells.push_back(cell);
+  return cells;
+}
+
+Captured hw_batch(const std::string& input, std::vector<std::string> extra = {}) {
+  const std::string file = kavo_test::temp_path("options.in");
+  kavo_test::write_file(file, input);
+  std::vector<std::string> args = {"--batch", file, "--no-progress", "--maxMC", "20000",
+                                   "--precision", "0.01"};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return run_in_process(kavo::kHardyWeinberg, "/usr/local/bin/kavohw", args);
+}
+
+// A panel whose rows each take a few milliseconds (no early stop).
+std::string slow_panel(int rows) {
+  std::string text = "marker\taa\tab\tbb\n";
+  for (int i = 0; i < rows; ++i) {
+    text += "rs" + std::to_string(i) + "\t" + std::to_string(5 + i % 17) + "\t" +
+            std::to_string(7 + i % 13) + "\t" + std::to_string(4 + i % 11) + "\n";
+  }
+  return text;
+}
+
+// A program started with its standard output on a pipe we read.
+struct Child {
+  pid_t pid = -1;
+  int out = -1;
+  std::string err_path;
+
+  Child(const std::string& program, const std::vector<std::string>& args) {
+    err_path = kavo_test::temp_path("child.err");
+    int fds[2];
+    if (pipe(fds) != 0) throw std::runtime_error("pipe");
+    std::vector<std::string> storage = {kavo_test::binary_path(program)};
+    storage.insert(storage.end(), args.begin(), args.end());
+    std::vector<char*> argv;
+    for (auto& s : storage) argv.push_back(s.data());
+    argv.push_back(nullptr);
+    posix_spawn_file_actions_t actions;
+    posix_spawn_file_actions_init(&actions);
+    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
+    posix_spawn_file_actions_addclose(&actions, fds[0]);
+    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+    if (posix_spawn(&pid, storage[0].c_str(), &actions, nullptr, argv.data(), environ) != 0) {
+      throw std::runtime_error("spawn");
+    }
+    posix_spawn_file_actions_destroy(&actions);
+    close(fds[1]);
+    out = fds[0];
+  }
+
+  // Reads until `lines` whole lines arrived (or the output ended).
+  std::string read_lines(int lines) {
+    std::string text;
+    char c;
+    while (lines > 0 && read(out, &c, 1) == 1) {
+      text += c;
+      if (c == '\n') --lines;
+    }
+    return text;
+  }
+
+  std::string read_rest() {
+    std::string text;
+    char buf[4096];
+    ssize_t got;
+    while ((got = read(out, buf, sizeof buf)) > 0) text.append(buf, static_cast<std::size_t>(got));
+    return text;
+  }
+
+  int wait() {
+    int status = 0;
+    waitpid(pid, &status, 0);
+    if (out >= 0) close(out);
+    out = -1;
+    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+  }
+};
+
+}  // namespace
+
+TEST(OptionsInput, QuotedLabelsBomAndSpacesInsideTabFields) {
+  const std::string panel =
+      "\xEF\xBB\xBFmarker\taa\tab\tbb\n"
+      "SNP A1\t12\t10\t4\n"
+      "\"rs \"\"2\"\"\"\t25\t50\t30\n"
+      "\"tab\there\"\t25\t50\t30\n"
+      "\"open\t12\t10\t4\n"
+      "rs5\t25\t50\t30\n";
+  const Captured c = hw_batch(panel, {"--threads", "2"});
+  EXPECT_EQ(c.status, 1);
+  const auto out = lines_of(c.out);
+  ASSERT_EQ(out.size(), 6u);
+  EXPECT_EQ(out[0], "label\tAaa\tAab\tAbb\tevidence\tdraws\thalf_width");
+  EXPECT_EQ(cells_of(out[1])[0], "SNP A1");
+  // Written back quoted, so tab-separated readers with CSV quoting get it exactly.
+  EXPECT_EQ(out[2].substr(0, 13), "\"rs \"\"2\"\"\"\t25");
+  EXPECT_EQ(out[3].substr(0, 12), "\"tab\there\"\t2");
+  EXPECT_EQ(out[4], "NA\tNA\tNA\tNA\tNA\tNA\tNA");
+  EXPECT_EQ(cells_of(out[5])[0], "rs5");
+  EXPECT_NE(c.err.find("kavohw ERROR : line 5: unterminated quoted field\n"), std::string::npos);
+  // The same values as the unlabelled, unquoted rows give.
+  const Captured plain = hw_batch("12 10 4\n25 50 30\n");
+  EXPECT_EQ(cells_of(lines_of(plain.out)[1])[3], cells_of(out[1])[4]);
+  EXPECT_EQ(cells_of(lines_of(plain.out)[2])[3], cells_of(out[5])[4]);
+}
+
+TEST(OptionsInput, ColumnsChosenByNameOrPositionKeepTheirNames) {
+  const std::string panel =
+      ",chr,id,aa,ab,bb\n"
+      "0,1,101,12,10,4\n"
+      "1,1,102,25,50,30\n"
+      "2,2,103,x,50,30\n";
+  const Captured named = hw_batch(panel, {"--label-column", "id", "--value-columns", "aa,ab,bb"});
+  EXPECT_EQ(named.status, 1);
+  const auto out = lines_of(named.out);
+  ASSERT_EQ(out.size(), 4u);
+  EXPECT_EQ(out[0], "id\taa\tab\tbb\tevidence\tdraws\thalf_width");
+  EXPECT_EQ(out[1].substr(0, 13), "101\t12\t10\t4\t8");
+  EXPECT_EQ(out[3], "103\tNA\tNA\tNA\tNA\tNA\tNA");  // a failed row keeps its label
+  const Captured by_position =
+      hw_batch(panel, {"--label-column=3", "--value-columns=4,5,6"});
+  EXPECT_EQ(by_position.out, named.out);
+  // Without a label column the numeric id is not taken for a value.
+  const Captured values_only = hw_batch(panel, {"--value-columns", "aa,ab,bb"});
+  EXPECT_EQ(lines_of(values_only.out)[1].substr(0, 9), "12\t10\t4\t8");
+  // A header of numbers is a header when --header says so; --no-header reads it as a table.
+  const std::string years = "marker 2019 2020 2021\nrs1 12 10 4\n";
+  EXPECT_EQ(lines_of(hw_batch(years, {"--header"}).out).size(), 2u);
+  EXPECT_EQ(lines_of(hw_batch(years).out).size(), 3u);
+  EXPECT_EQ(lines_of(hw_batch("rs1 aa ab bb\n", {"--no-header"}).out).size(), 2u);
+  // Names that are not in the header stop the run before any output.
+  const Captured missing = hw_batch(panel, {"--value-columns", "aa,ab,BB"});
+  EXPECT_EQ(missing.status, 1);
+  EXPECT_EQ(missing.out, "");
+  EXPECT_NE(missing.err.find("kavohw ERROR : no column named 'BB' in the header"), std::string::npos);
+  EXPECT_NE(hw_batch(panel, {"--value-columns", "aa,ab"}).err.find("needs 3 columns, found 2"),
+            std::string::npos);
+  EXPECT_NE(hw_batch(panel, {"--no-header", "--value-columns", "aa,ab,bb"}).err.find("without a header"),
+            std::string::npos);
+}
+
+TEST(OptionsInput, LabelRulesOfLabelledAndUnlabelledFiles) {
+  // An empty first label fails its own row only.
+  Captured c = hw_batch("m,aa,ab,bb\n,12,10,4\nrs2,25,50,30\n");
+  EXPECT_EQ(c.status, 1);
+  auto out = lines_of(c.out);
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(out[1], "NA\t12\t10\t4\tNA\tNA\tNA");
+  EXPECT_EQ(cells_of(out[2])[0], "rs2");
+  EXPECT_NE(cells_of(out[2])[4], "NA");
+  EXPECT_NE(c.err.find("line 2: no label, but the input's tables are labelled"), std::string::npos);
+  // An unlabelled row in a labelled file is not computed under a made-up label.
+  c = hw_batch("rs1 12 10 4\n25 50 30\n");
+  out = lines_of(c.out);
+  EXPECT_EQ(out[2], "NA\t25\t50\t30\tNA\tNA\tNA");
+  EXPECT_NE(c.err.find("line 2: no label"), std::string::npos);
+  // A failed row keeps its label.
+  c = hw_batch("rs1 12 10 4\nrs2 25 x 30\nrs3 1 2\n");
+  out = lines_of(c.out);
+  EXPECT_EQ(cells_of(out[2])[0], "rs2");
+  EXPECT_EQ(cells_of(out[3])[0], "rs3");
+  EXPECT_NE(c.err.find("line 3: expected 3 numbers after the label, found 2\n"), std::string::npos);
+}
+
+TEST(OptionsMessages, NameTheFileTheReasonAndTheProgram) {
+  // A directory is refused before any output, with the reason.
+  Captured c = run_in_process(kavo::kHardyWeinberg, "/opt/x/kavohw", {"--batch", "/tmp"});
+  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(c.out, "");
+  EXPECT_EQ(c.err, "kavohw ERROR : cannot read '/tmp': Is a directory\nExiting...\n");
+  c = run_in_process(kavo::kHardyWeinberg, "kavohw", {"--batch", "f.tsv", "-x"});
+  EXPECT_EQ(c.err, "kavohw ERROR : unknown option '-x' (see --help)\nExiting...\n");
+  // Control bytes in a message are shown escaped.
+  c = hw_batch(std::string("r\x1b]0;x\x07 1 \x01 3\nrs2 1 2\0 3\n", 25));
+  EXPECT_NE(c.err.find("line 1: invalid number for Aab: '\\x01'"), std::string::npos) << c.err;
+  EXPECT_NE(c.err.find("line 2: invalid number for Aab: '2\\x00'"), std::string::npos) << c.err;
+  for (char ch : c.err) EXPECT_TRUE(ch == '\n' || static_cast<unsigned char>(ch) >= 0x20) << c.err;
+  // Many failures: 100 messages, a note for the rest, and one summary line.
+  std::string bad;
+  for (int i = 0; i < 130; ++i) bad += "rs" + std::to_string(i) + " 1 2 3\n";
+  bad += "rsok 12 10 4\n";
+  c = hw_batch(bad);
+  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(lines_of(c.out).size(), 132u);
+  const auto err = lines_of(c.err);
+  ASSERT_EQ(err.size(), 102u);
+  EXPECT_EQ(err[99].rfind("kavohw ERROR : line 100: Dirichlet", 0), 0u);
+  EXPECT_EQ(err[100], "kavohw ERROR : 30 more failed rows not shown (their rows hold NA)");
+  EXPECT_EQ(err[101], "kavohw ERROR : 130 of 131 rows failed");
+}
+
+TEST(OptionsOutput, FileCheckedBeforeComputingAndWriteFailuresExitOne) {
+  // An output that cannot be opened is named before a long run starts.
+  const auto start = Clock::now();
+  Captured c = run_in_process(kavo::kIndependence, "kavoind",
+                              {"12", "5", "7", "9", "--output", "/nonexistent/x", "--maxMC",
+                               "2000000", "--precision", "0"});
+  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(c.err, "kavoind ERROR : cannot write '/nonexistent/x': No such file or directory\nExiting...\n");
+  c = hw_batch("12 10 4\n", {"--output", "/dev/full"});
+  EXPECT_EQ(c.status, 1);
+  EXPECT_NE(c.err.find("cannot write '/dev/full': No space left on device"), std::string::npos);
+  c = kavo_test::run_binary_redirected("kavohw", {"--batch", "--maxMC", "10000"}, "/dev/full",
+                                       kavo_test::temp_path("full.err"));
+  EXPECT_EQ(c.status, 1);
+  EXPECT_NE(kavo_test::read_file(kavo_test::temp_path("full.err")).find("cannot write standard output"),
+            std::string::npos);
+  // The input is never overwritten by its own results.
+  const std::string input = kavo_test::temp_path("options.in");
+  c = hw_batch("rs1 12 10 4\n", {"--output", input});
+  EXPECT_EQ(c.status, 1);
+  EXPECT_NE(c.err.find("the output '" + input + "' is the input file"), std::string::npos) << c.err;
+  EXPECT_EQ(kavo_test::read_file(input), "rs1 12 10 4\n");
+  // The file gets exactly what standard output would.
+  const std::string file = kavo_test::temp_path("table.tsv");
+  c = hw_batch("rs1 12 10 4\n", {"--output", file});
+  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(c.out, "");
+  EXPECT_EQ(kavo_test::read_file(file), hw_batch("rs1 12 10 4\n").out);
+}
+
+TEST(OptionsStreaming, FirstRowsComeBeforeTheRunEndsAndAClosedPipeStopsIt) {
+  const std::string panel = kavo_test::temp_path("stream.tsv");
+  kavo_test::write_file(panel, slow_panel(3000));
+  // 3000 rows of 200000 draws: minutes of work, unless it stops when the reader goes.
+  const auto start = Clock::now();
+  Child child("kavohw", {"--batch", panel, "--maxMC", "200000", "--precision", "0", "--threads", "2"});
+  const std::string first = child.read_lines(2);
+  const auto first_rows = Clock::now() - start;
+  EXPECT_EQ(first.rfind("label\tAaa\tAab\tAbb\tevidence\tdraws\thalf_width\nrs0\t", 0), 0u) << first;
+  EXPECT_LT(first_rows, std::chrono::seconds(5));
+  close(child.out);
+  child.out = -1;
+  const auto closed = Clock::now();
+  const int status = child.wait();
+  EXPECT_LT(Clock::now() - closed, std::chrono::seconds(3));
+  EXPECT_EQ(status, 128 + SIGPIPE);
+  EXPECT_EQ(kavo_test::read_file(child.err_path), "");  // quietly
+}
+
+TEST(OptionsInterrupt, SignalKeepsWholeRowsAndResumeFinishesTheTable) {
+  const std::string panel = kavo_test::temp_path("interrupt.tsv");
+  kavo_test::write_file(panel, slow_panel(30));
+  const std::vector<std::string> run = {"--batch", panel, "--maxMC", "400000", "--precision", "0",
+                                        "--threads", "2"};
+  const Captured whole = run_binary("kavohw", run);
+  ASSERT_EQ(whole.status, 0);
+  ASSERT_EQ(lines_of(whole.out).size(), 31u);
+
+  for (const int signal : {SIGINT, SIGTERM}) {
+    const std::string out = kavo_test::temp_path("interrupted" + std::to_string(signal) + ".tsv");
+    std::vector<std::string> args = run;
+    args.insert(args.end(), {"--output", out});
+    Child child("kavohw", args);
+    // Wait for some rows in the file, then interrupt.
+    for (int i = 0; i < 500 && lines_of(kavo_test::read_file(out)).size() < 3; ++i) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
+    kill(child.pid, signal);
+    EXPECT_EQ(child.wait(), 128 + signal);
+    const std::string partial = kavo_test::read_file(out);
+    const auto rows = lines_of(partial);
+    ASSERT_GE(rows.size(), 3u);
+    ASSERT_LT(rows.size(), 31u) << "the run ended before the signal";
+    EXPECT_EQ(partial.back(), '\n');
+    EXPECT_EQ(whole.out.substr(0, partial.size()), partial);  // whole rows, header first
+    const std::string err = kavo_test::read_file(child.err_path);
+    EXPECT_NE(err.find("kavohw: interrupted; " + std::to_string(rows.size() - 1) + " complete rows in '" +
+                       out + "'"), std::string::npos) << err;
+    // A half-written last row (from a harder stop) is dropped on resume.
+    kavo_test::write_file(out, partial + "rs9\t12\t1");
+    args.push_back("--resume");
+    const Captured resumed = run_binary("kavohw", args);
+    EXPECT_EQ(resumed.status, 0) << resumed.err;
+    EXPECT_EQ(kavo_test::read_file(out), whole.out);
+  }
+  // Resuming with another input is refused, and the file is left as it is.
+  const std::string out = kavo_test::temp_path("other.tsv");
+  kavo_test::write_file(out, lines_of(whole.out)[0] + "\nrs0\t5\t7\t4\t1\t1\t1\nrs7\t1\t1\t1\t1\t1\t1\n");
+  const std::string before = kavo_test::read_file(out);
+  std::vector<std::string> args = run;
+  args.insert(args.end(), {"--output", out, "--resume"});
+  const Captured refused = run_binary("kavohw", args);
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("cannot resume '" + out + "': its row 2 is not line 3 of the input"),
+            std::string::npos) << refused.err;
+  EXPECT_EQ(kavo_test::read_file(out), before);
+}
+
+TEST(OptionsSingleTable, OptionsAnywhereMakeOneTableOfTheValues) {
+  // The option form's row holds the positional run's evidence.
+  const std::string cwd_file = "--threads";
+  Captured c = run_in_process(kavo::kIndependence, "kavoind", {"12", "5", "7", "9", "--threads", "2"});
+  EXPECT_EQ(c.status, 0);
+  EXPECT_EQ(c.out,
+            "A11\tA12\tA21\tA22\tevidence\tdraws\thalf_width\n"
+            "12\t5\t7\t9\t3.741918e-01\t1569000\t9.999869e-04\n");
+  EXPECT_EQ(c.err, "");
+  EXPECT_EQ(access(cwd_file.c_str(), F_OK), -1);  // no file named after the option
+  c = run_in_process(kavo::kIndependence, "kavoind",
+                     {"--method", "monte_carlo", "12", "5", "--maxMC=20000", "7", "9"});
+  const Captured positional = run_in_process(
+      kavo::kIndependence, "kavoind", {"12", "5", "7", "9", kavo_test::temp_path("p.out"), "20000"});
+  EXPECT_EQ(cells_of(lines_of(c.out)[1])[4], positional.err.substr(11, 12));
+  EXPECT_EQ(cells_of(lines_of(c.out)[1])[5], "20000");
+  // --help anywhere is help, and says what is tested and the defaults.
+  c = run_in_process(kavo::kProportion, "kavoprop", {"3", "5", "0.4", "--help"});
+  EXPECT_EQ(c.status, 0);
+  EXPECT_NE(c.out.find("Tests whether the first of two categories has probability p0."), std::string::npos);
+  EXPECT_NE(c.out.find("must be greater than 1 and p0 strictly between 0 and 1"), std::string::npos);
+  EXPECT_NE(c.out.find("(default 2000000)"), std::string::npos);
+  EXPECT_NE(c.out.find("--seed S             generator start, 1 to 2147483646 (default 11)"),
+            std::string::npos);
+  // A refused or malformed value gets a row and a message; a wrong count is a usage error.
+  c = run_in_process(kavo::kIndependence, "kavoind", {"12", "x", "7", "9", "--maxMC", "0"});
+  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(lines_of(c.out)[1], "NA\tNA\tNA\tNA\tNA\tNA\tNA");
+  EXPECT_EQ(c.err, "kavoind ERROR : invalid number for A12: 'x'\n");
+  c = run_in_process(kavo::kIndependence, "kavoind", {"12", "5", "7", "--maxMC", "0"});
+  EXPECT_EQ(c.err, "kavoind ERROR : expected 4 values (<A11> <A12> <A21> <A22>), found 3\nExiting...\n");
+  EXPECT_EQ(c.out, "");
+  c = run_in_process(kavo::kIndependence, "kavoind", {"12", "5", "7", "9", "out.txt", "--threads", "2"});
+  EXPECT_EQ(c.status, 1);
+  EXPECT_NE(c.err.find("found 5 (with options, an output file is --output FILE"), std::string::npos);
+  // A negative number is a value, not an option (the prior may lift it).
+  c = run_in_process(kavo::kHardyWeinberg, "kavohw", {"-0.5", "10", "4", "--prior", "3", "--maxMC", "0"});
+  EXPECT_EQ(c.status, 0) << c.err;
+  EXPECT_EQ(lines_of(c.out)[1].substr(0, 9), "2.5\t13\t7\t");
+}
+
+TEST(OptionsMethod, MethodsByNameAndTheirSettings) {
+  Captured c = run_in_process(kavo::kIndependence, "kavoind",
+                              {"12", "5", "7", "9", "--method", "no_such_method"});
+  EXPECT_EQ(c.status, 1);
+  EXPECT_NE(c.err.find("unknown method 'no_such_method' (known: monte_carlo"), std::string::npos);
+  EXPECT_EQ(c.out, "");
+  // An explicit monte_carlo changes nothing.
+  EXPECT_EQ(hw_batch("rs1 12 10 4\n", {"--method", "monte_carlo"}).out, hw_batch("rs1 12 10 4\n").out);
+  // Every other method the library knows: no Monte Carlo settings, an error bound column.
+  for (int i = 0; i < kavo::kMethodCount; ++i) {
+    const std::string name = kavo::method_name(static_cast<kavo::Method>(i));
+    if (name == "monte_carlo") continue;
+    for (const char* setting : {"--seed", "--maxMC", "--precision"}) {
+      c = run_in_process(kavo::kHardyWeinberg, "kavohw", {"12", "10", "4", "--method", name, setting, "5"});
+      EXPECT_EQ(c.status, 1);
+      EXPECT_NE(c.err.find(std::string(setting) + " applies to the monte_carlo method only"),
+                std::string::npos) << c.err;
+    }
+    c = run_in_process(kavo::kHardyWeinberg, "kavohw", {"12", "10", "4", "--method", name});
+    EXPECT_EQ(lines_of(c.out)[0], "Aaa\tAab\tAbb\tevidence\tdraws\terror_bound") << name;
+    EXPECT_EQ(cells_of(lines_of(c.out)[1])[4], "0") << name;
+  }
+}
+
+TEST(OptionsHonestError, RowsWithAllOrNoDrawsInTheTangentSetReportABound) {
+  const Captured c = hw_batch("rs3 41 21 41\nmode 2 3 2\n", {"--maxMC", "20000", "--precision", "0.001"});
+  EXPECT_EQ(c.status, 0);
+  const auto out = lines_of(c.out);
+  char bound[32];
+  std::snprintf(bound, sizeof bound, "%e", 6.7 / (20000 + 6.7));
+  EXPECT_EQ(out[1], std::string("rs3\t41\t21\t41\t0.000000e+00\t20000\t") + bound);
+  EXPECT_EQ(out[2], std::string("mode\t2\t3\t2\t1.000000e+00\t20000\t") + bound);
+}
+
+TEST(PositionalReport, AFailedReportWriteIsAFailure) {
+  const Captured c = kavo_test::run_binary_redirected("kavoind", {"3", "5", "3", "5", kavo_test::temp_path("x"), "10000"}, "",
+                                                      "/dev/full");
+  EXPECT_EQ(c.status, 1);
+  const Captured ok = kavo_test::run_binary_redirected("kavoind", {"3", "5", "3", "5", "/dev/null", "10000"},
+                                                       "", kavo_test::temp_path("report.err"));
+  EXPECT_EQ(ok.status, 0);
+  EXPECT_EQ(kavo_test::read_file(kavo_test::temp_path("report.err")), "evidence = 1.000000e+00\n\n");
+}

@@ -1,0 +1,226 @@
+// The pieces of the option form on their own: splitting and reading input
+// lines, writing labels back, the honest error figure, the time left and the
+// progress line.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "progress.hpp"
+#include "reader.hpp"
+#include "writer.hpp"
+
+using namespace kavo::cli;
+
+namespace {
+
+std::vector<std::string> split(const std::string& line, Separator sep, bool expect_ok = true) {
+  std::vector<Field> fields;
+  std::string problem;
+  EXPECT_EQ(split_fields(line, sep, fields, problem), expect_ok) << line << ": " << problem;
+  std::vector<std::string> texts;
+  for (const Field& f : fields) texts.push_back(f.text);
+  return texts;
+}
+
+using Texts = std::vector<std::string>;
+
+// Reads tab-separated text with CSV quoting the way R's read.delim and
+// pandas do: a field starting with '"' runs to the next lone '"', across
+// tabs and line ends; '""' is a quote.
+std::vector<Texts> read_tsv(const std::string& text) {
+  std::vector<Texts> rows(1);
+  std::string field;
+  bool quoted = false, at_start = true;
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    if (quoted) {
+      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
+        field += '"';
+        ++i;
+      } else if (c == '"') {
+        quoted = false;
+      } else {
+        field += c;
+      }
+    } else if (c == '"' && at_start) {
+      quoted = true;
+      at_start = false;
+    } else if (c == '\t' || c == '\n') {
+      rows.back().push_back(field);
+      field.clear();
+      at_start = true;
+      if (c == '\n') rows.emplace_back();
+    } else {
+      field += c;
+      at_start = false;
+    }
+  }
+  rows.pop_back();
+  return rows;
+}
+
+const Program kHw = program_of(kavo::Hypothesis::hardy_weinberg);
+
+}  // namespace
+
+TEST(Reader, QuotedFieldsKeepSeparatorsAndQuotesInside) {
+  EXPECT_EQ(split("\"SNP A1\" 12 10 4", Separator::whitespace), (Texts{"SNP A1", "12", "10", "4"}));
+  EXPECT_EQ(split("\"a \"\"b\"\"\",1,2,3", Separator::comma), (Texts{"a \"b\"", "1", "2", "3"}));
+  EXPECT_EQ(split("\"x,\ty\"\t1\t2\t3\r", Separator::tab), (Texts{"x,\ty", "1", "2", "3"}));
+  // Text after the closing quote stays with the field, as CSV readers keep it.
+  EXPECT_EQ(split("\"ab\"c 1", Separator::whitespace), (Texts{"abc", "1"}));
+  // A quote inside an unquoted field is an ordinary character.
+  EXPECT_EQ(split("a\"b 1", Separator::whitespace), (Texts{"a\"b", "1"}));
+  // An unterminated quote fails the line only; it does not swallow the next.
+  std::vector<Field> fields;
+  std::string problem;
+  EXPECT_FALSE(split_fields("\"SNP A1 12 10 4", Separator::whitespace, fields, problem));
+  EXPECT_EQ(problem, "unterminated quoted field");
+  // A quoted field is a number if its text is one.
+  std::vector<Field> quoted_numbers = {{"rs1", false}, {"12", true}, {"10", true}, {"4", true}};
+  TableLayout automatic;
+  automatic.value_count = 3;
+  const TableRow row = read_table(quoted_numbers, automatic, kHw);
+  EXPECT_TRUE(row.values_read);
+  EXPECT_EQ(row.values[0], 12.0);
+}
+
+TEST(Reader, TabAndCommaFilesKeepSpacesInsideFields) {
+  EXPECT_EQ(detect_separator("marker\taa\tab\tbb"), Separator::tab);
+  EXPECT_EQ(detect_separator("m,aa,ab,bb"), Separator::comma);
+  EXPECT_EQ(detect_separator("\"a\tb\" aa ab bb"), Separator::whitespace);
+  EXPECT_EQ(split("SNP A1\t12\t10\t4", Separator::tab), (Texts{"SNP A1", "12", "10", "4"}));
+  EXPECT_EQ(split(" SNP A1 , 12 ,10,4", Separator::comma), (Texts{"SNP A1", "12", "10", "4"}));
+  // Empty fields keep their place, so columns can be chosen by position.
+  EXPECT_EQ(split(",12,,4,", Separator::comma), (Texts{"", "12", "", "4", ""}));
+  // A line without the file's separator is read the whitespace way.
+  EXPECT_EQ(split("rs2 25 50 30", Separator::tab), (Texts{"rs2", "25", "50", "30"}));
+  EXPECT_EQ(split("m1,,2,\t3 4", Separator::whitespace), (Texts{"m1", "2", "3", "4"}));
+}
+
+TEST(Reader, CountsOnlyNumbersAndReadsChosenColumns) {
+  TableLayout automatic;
+  automatic.value_count = 3;
+  std::vector<Field> fields = {{"101", false}, {"12", false}, {"10", false}, {"4", false}};
+  EXPECT_EQ(read_table(fields, automatic, kHw).error,
+            "expected 3 numbers, found 4 (a numeric label? see --label-column)");
+  TableLayout columns;
+  columns.by_columns = true;
+  columns.value_count = 3;
+  columns.label_index = 0;
+  columns.value_index[0] = 1;
+  columns.value_index[1] = 2;
+  columns.value_index[2] = 3;
+  TableRow row = read_table(fields, columns, kHw);
+  EXPECT_TRUE(row.values_read);
+  EXPECT_EQ(row.label, "101");
+  EXPECT_EQ(row.values[2], 4.0);
+  fields.pop_back();
+  EXPECT_EQ(read_table(fields, columns, kHw).error, "no column 4 (the line has 3 fields)");
+  fields = {{"id", false}, {"x\x1b[2J", false}, {"10", false}, {"4", false}};
+  EXPECT_EQ(read_table(fields, columns, kHw).error, "invalid number for Aaa: 'x\\x1b[2J'");
+  EXPECT_TRUE(looks_like_header({{"101", false}, {"aa", false}, {"ab", false}, {"bb", false}}, columns));
+  EXPECT_EQ(printable(std::string("a\0b\tc\x7f\xc3\xa9", 8)), "a\\x00b\\x09c\\x7f\xc3\xa9");
+}
+
+TEST(Reader, LineReaderSkipsAByteOrderMarkAndBoundsLines) {
+  std::FILE* f = std::tmpfile();
+  const std::string text = "\xEF\xBB\xBFmarker\taa\n" + std::string(LineReader::kMaxLineBytes + 10, 'x') +
+                           "\nlast \xEF\xBB\xBF";
+  std::fwrite(text.data(), 1, text.size(), f);
+  std::rewind(f);
+  LineReader reader(f);
+  std::string line;
+  bool too_long = false;
+  ASSERT_TRUE(reader.next(line, too_long));
+  EXPECT_EQ(line, "marker\taa");
+  ASSERT_TRUE(reader.next(line, too_long));
+  EXPECT_TRUE(too_long);
+  EXPECT_EQ(line.size(), LineReader::kMaxLineBytes);
+  ASSERT_TRUE(reader.next(line, too_long));
+  EXPECT_FALSE(too_long);
+  EXPECT_EQ(line, "last \xEF\xBB\xBF");  // only a mark at the start is skipped
+  EXPECT_FALSE(reader.next(line, too_long));
+  EXPECT_FALSE(reader.failed());
+  EXPECT_EQ(reader.line_number(), 3);
+  std::fclose(f);
+}
+
+TEST(Writer, LabelsComeBackExactlyThroughTsvQuoting) {
+  const std::vector<std::string> labels = {"rs1", "SNP A1", "\"SNP", "a \"b\" c", "tab\there",
+                                           "two\nlines", "cr\r", "", "x\"", "NA2"};
+  OutputColumns columns;
+  columns.labelled = true;
+  columns.label_name = "marker \"id\"";
+  columns.value_names = {"aa", "ab", "bb"};
+  std::string table = header_line(columns);
+  for (const std::string& label : labels) {
+    TableRow row;
+    row.has_label = true;
+    row.label = label;
+    table += row_prefix(columns, row, 3) + row_result(nullptr);
+  }
+  const auto rows = read_tsv(table);
+  ASSERT_EQ(rows.size(), labels.size() + 1);
+  EXPECT_EQ(rows[0][0], "marker \"id\"");
+  for (std::size_t i = 0; i < labels.size(); ++i) {
+    ASSERT_EQ(rows[i + 1].size(), 7u) << labels[i];
+    EXPECT_EQ(rows[i + 1][0], labels[i]);
+    EXPECT_EQ(rows[i + 1][6], "NA");
+  }
+  EXPECT_EQ(tsv_field("plain label"), "plain label");
+  columns.method = static_cast<kavo::Method>(1);  // any method but Monte Carlo
+  EXPECT_EQ(header_line(columns), "\"marker \"\"id\"\"\"\taa\tab\tbb\tevidence\tdraws\terror_bound\n");
+}
+
+TEST(Writer, RowsCarryTheResultsErrorFigure) {
+  // The library gives the error figure (for runs whose draws all fell alike
+  // too, see LibraryInterface.AllDrawsAlikeStillReportAnUncertainty); the row
+  // prints it as it is.
+  kavo::Result r;
+  r.method = kavo::Method::monte_carlo;
+  r.status = kavo::Status::ok;
+  r.draws = 2000000;
+  r.evidence = 1.0;
+  r.error = 3e-4;
+  EXPECT_EQ(row_result(&r), "1.000000e+00\t2000000\t3.000000e-04\n");
+  r.status = kavo::Status::refused_values;
+  EXPECT_EQ(row_result(&r), "NA\tNA\tNA\n");
+}
+
+TEST(Progress, TimeLeftComesFromRowsAndTheLineNeverMixesWithMessages) {
+  // Rows known (input read to its end): 100 of 400 rows in 10 s leaves 30 s.
+  EXPECT_DOUBLE_EQ(seconds_left(10.0, 100, 400, true, 0, 0), 30.0);
+  // Not yet known: estimated from the share of the file read.
+  EXPECT_DOUBLE_EQ(seconds_left(10.0, 100, 200, false, 500, 1000), 30.0);
+  // A small file read in full, nothing done yet: no estimate rather than 0 s.
+  EXPECT_LT(seconds_left(10.0, 0, 500, true, 1000, 1000), 0.0);
+  EXPECT_LT(seconds_left(10.0, 5, 10, false, 0, 0), 0.0);  // standard input
+  EXPECT_DOUBLE_EQ(seconds_left(10.0, 10, 10, true, 0, 0), 0.0);
+  // Resuming: 300 rows kept and 100 computed in 10 s; with 400 rows in all none is left,
+  // and with 500 (estimated from the file read) 100 are, at 10 rows/s.
+  EXPECT_DOUBLE_EQ(seconds_left(10.0, 100, 100, true, 0, 0, 300), 0.0);
+  EXPECT_DOUBLE_EQ(seconds_left(10.0, 100, 100, false, 800, 1000, 300), 10.0);
+
+  std::FILE* err = std::tmpfile();
+  Console console(err, "kavohw", true, 2);
+  console.progress(5, 10, true, 0, 0, 0, true);
+  console.row_failed(7, "bad");
+  console.row_failed(8, "bad");
+  console.row_failed(9, "hidden");
+  console.finish();
+  std::rewind(err);
+  std::string text(4096, '\0');
+  text.resize(std::fread(text.data(), 1, text.size(), err));
+  std::fclose(err);
+  EXPECT_EQ(text.rfind("kavohw: 5 rows, ", 0), 0u);
+  const std::size_t message = text.find("kavohw ERROR : line 7: bad\n");
+  ASSERT_NE(message, std::string::npos);
+  // The progress line is blanked out (spaces, then a carriage return) first.
+  EXPECT_EQ(text.substr(message - 2, 2), " \r");
+  EXPECT_EQ(text.find("hidden"), std::string::npos);
+  EXPECT_NE(text.find("kavohw ERROR : 1 more failed rows not shown"), std::string::npos);
+}
