@@ -9,7 +9,7 @@
 
 namespace kavo {
 
-// The log kernel at the hypothesis point of the spec's fixed shape.
+// The log kernel at the hypothesis point of the HypothesisSpec's fixed shape.
 double hypothesis_f_star(const HypothesisSpec& spec, const double* values);
 
 // The hypothesis point and the log kernel there.
@@ -26,7 +26,7 @@ Status validate_values(const Table& table, const double* values, Threshold& thre
 Result compute_evidence(const Table& table, const double* values, const Settings& settings,
                         const std::atomic<bool>* stop = nullptr);
 
-// The same for the spec's fixed shape.
+// The same for the HypothesisSpec's fixed shape.
 inline Result compute_evidence(const HypothesisSpec& spec, const double* values,
                                const Settings& settings, const std::atomic<bool>* stop = nullptr) {
   return compute_evidence(fixed_table(spec), values, settings, stop);
