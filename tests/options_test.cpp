@@ -18,6 +18,7 @@
 #include <vector>
 
 #include "hypotheses/registry.hpp"
+#include "kavo/kavo.hpp"
 #include "test_support.hpp"
 
 extern char** environ;
@@ -415,4 +416,71 @@ TEST(PositionalReport, AFailedReportWriteIsAFailure) {
                                                        "", kavo_test::temp_path("report.err"));
   EXPECT_EQ(ok.status, 0);
   EXPECT_EQ(kavo_test::read_file(kavo_test::temp_path("report.err")), "evidence = 1.000000e+00\n\n");
+}
+
+TEST(OptionsShape, LargerTablesThroughTheirProgramsOption) {
+  // Each program takes its own shape option; the row is the library's result
+  // for that shape, and the fixed shape given explicitly is the positional
+  // program's run, digit for digit.
+  const struct {
+    const char* program;
+    std::vector<std::string> args;
+    kavo::Hypothesis hypothesis;
+    kavo::Shape shape;
+    const char* header;
+  } cases[] = {
+      {"kavoind", {"13", "6", "8", "10", "5", "7", "--shape", "2x3"},
+       kavo::Hypothesis::independence, kavo::Shape::table(2, 3), "A11\tA12\tA13\tA21\tA22\tA23"},
+      {"kavomcn", {"21", "4", "3", "7", "16", "2", "5", "6", "12", "--shape", "3"},
+       kavo::Hypothesis::symmetry, kavo::Shape::square(3), "A11\tA12\tA13\tA21\tA22\tA23\tA31"},
+      {"kavohomo", {"13", "6", "8", "10", "15", "3", "--shape=3x2"},
+       kavo::Hypothesis::homogeneity, kavo::Shape::table(3, 2), "A11\tA12\tA21\tA22\tA31\tA32"},
+      {"kavohw", {"10", "13", "5", "9", "7", "2", "--alleles", "3"},
+       kavo::Hypothesis::hardy_weinberg, kavo::Shape::alleles(3), "A11\tA12\tA22\tA13\tA23\tA33"},
+      {"kavoprop", {"21", "31", "12", "0.3", "0.5", "0.2", "--categories", "3"},
+       kavo::Hypothesis::proportion, kavo::Shape::categories(3), "A1\tA2\tA3\tp1\tp2\tp3"},
+  };
+  for (const auto& c : cases) {
+    std::vector<std::string> args = c.args;
+    args.insert(args.end(), {"--maxMC", "30000", "--threads", "1"});
+    const Captured run = run_binary(c.program, args);
+    ASSERT_EQ(run.status, 0) << c.program << run.err;
+    const std::vector<std::string> out = lines_of(run.out);
+    ASSERT_EQ(out.size(), 2u) << c.program;
+    EXPECT_EQ(out[0].rfind(c.header, 0), 0u) << out[0];
+    std::vector<double> values;
+    for (const std::string& a : c.args) {
+      if (a.rfind("--", 0) == 0) break;
+      values.push_back(std::stod(a));
+    }
+    kavo::Settings settings;
+    settings.max_draws = 30000;
+    const kavo::Result r = kavo::compute(c.hypothesis, c.shape, values, settings);
+    char expected[64];
+    std::snprintf(expected, sizeof expected, "%e\t%lld", r.evidence,
+                  static_cast<long long>(r.draws));
+    const std::vector<std::string> cells = cells_of(out[1]);
+    EXPECT_EQ(cells[values.size()] + "\t" + cells[values.size() + 1], expected) << c.program;
+  }
+
+  const Captured fixed = run_binary("kavoind", {"12", "5", "7", "9", "--shape", "2x2"});
+  EXPECT_EQ(cells_of(lines_of(fixed.out).at(1)).at(4), "3.741918e-01");
+
+  const struct {
+    const char* program;
+    std::vector<std::string> args;
+    const char* message;
+  } refused[] = {
+      {"kavohw", {"1", "2", "3", "--shape", "2x3"}, "kavohw takes --alleles, not --shape"},
+      {"kavomcn", {"1", "2", "3", "4", "5", "6", "--shape", "2x3"}, "shape not possible"},
+      {"kavoind", {"1", "2", "--shape", "0x2"}, "invalid shape: '0x2'"},
+      {"kavoind", {"2", "3", "4", "5", "--shape", "2x3"}, "expected 6 values"},
+      {"kavoprop", {"3", "4", "5", "0.2", "0.3", "0.6", "--categories", "3"},
+       "Dirichlet parameters must be greater than 1"},
+  };
+  for (const auto& r : refused) {
+    const Captured run = run_binary(r.program, r.args);
+    EXPECT_EQ(run.status, 1) << r.message;
+    EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
+  }
 }

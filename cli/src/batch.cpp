@@ -448,7 +448,8 @@ class Run {
       out_.check_reader();
       return !stopping();
     };
-    const Status status = compute_many(program_.hypothesis, values, results, opt_.settings, many);
+    const Status status =
+        compute_many(program_.hypothesis, program_.shape, values, results, opt_.settings, many);
     if (status == Status::cancelled) {
       // Every finished row before the first one left undone is written.
       std::size_t ready = 0;
@@ -515,8 +516,9 @@ void print_help_details(std::FILE* stream, const char* program, const Program& s
   print_option_usage(stream, program);
 }
 
-int run_with_options(int argc, char** argv, const Program& spec, ProgramStreams io) {
-  const std::string name = base_name(argc > 0 ? argv[0] : spec.name);
+int run_with_options(int argc, char** argv, const Program& fixed, ProgramStreams io) {
+  const std::string name = base_name(argc > 0 ? argv[0] : fixed.name);
+  Program spec = fixed;
   RunOptions opt;
   const std::string problem = parse_options(argc, argv, spec, opt);
   if (!problem.empty()) return report_error(io.err, name.c_str(), problem);

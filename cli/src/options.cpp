@@ -17,7 +17,7 @@ bool starts_with(std::string_view text, std::string_view prefix) {
 
 bool takes_value(const std::string& name) {
   for (const char* known : {"maxMC", "precision", "prior", "seed", "threads", "method", "output",
-                            "label-column", "value-columns"}) {
+                            "label-column", "value-columns", "shape", "alleles", "categories"}) {
     if (name == known) return true;
   }
   return false;
@@ -76,6 +76,22 @@ std::string apply(const std::string& name, const std::string& value, RunOptions&
   } else if (name == "output") {
     if (value.empty()) return "option --output needs a file name";
     opt.output = value;
+  } else if (name == "shape" || name == "alleles" || name == "categories") {
+    // RxC, or one number K (K x K for --shape; K alleles; C categories).
+    std::int64_t first = 0, second = 0;
+    const std::size_t x = value.find_first_of("xX");
+    const bool pair = x != std::string::npos;
+    if (!parse_whole(value.substr(0, x), first) || first < 1 || first > kMaxCells ||
+        (pair && (!parse_whole(value.substr(x + 1), second) || second < 1 || second > kMaxCells)) ||
+        (pair && name != "shape")) {
+      return "invalid " + name + ": '" + shown + "'" +
+             (name == "shape" ? " (ROWSxCOLUMNS, or K for K x K)" : " (a whole number)");
+    }
+    const int a = static_cast<int>(first), b = pair ? static_cast<int>(second) : a;
+    opt.shape_option = "--" + name;
+    opt.shape = name == "alleles" ? Shape::alleles(a)
+                : name == "categories" ? Shape::categories(a)
+                                       : Shape::table(a, b);
   } else if (name == "label-column") {
     if (value.empty()) return "option --label-column needs a column name or position";
     opt.label_column = column_ref(value);
@@ -91,6 +107,30 @@ std::string apply(const std::string& name, const std::string& value, RunOptions&
       start = comma + 1;
     }
   }
+  return "";
+}
+
+// The shape option this hypothesis takes.
+const char* shape_option_of(Hypothesis hypothesis) {
+  switch (hypothesis) {
+    case Hypothesis::hardy_weinberg: return "--alleles";
+    case Hypothesis::proportion: return "--categories";
+    default: return "--shape";
+  }
+}
+
+// Makes program the program at the shape an option gave.
+std::string apply_shape(Program& program, const RunOptions& opt) {
+  if (!opt.shape) return "";
+  const char* own = shape_option_of(program.hypothesis);
+  if (opt.shape_option != own) {
+    return std::string(program.name) + " takes " + own + ", not " + opt.shape_option;
+  }
+  if (!shape_valid(program.hypothesis, *opt.shape)) {
+    return std::string(describe(Status::bad_shape)) + ": " + opt.shape_option + " " +
+           std::to_string(opt.shape->rows) + "x" + std::to_string(opt.shape->columns);
+  }
+  program = program_of(program.hypothesis, *opt.shape);
   return "";
 }
 
@@ -153,7 +193,7 @@ bool uses_options(int argc, char** argv) {
   return false;
 }
 
-std::string parse_options(int argc, char** argv, const Program& program, RunOptions& opt) {
+std::string parse_options(int argc, char** argv, Program& program, RunOptions& opt) {
   const unsigned hardware = std::thread::hardware_concurrency();
   opt.threads = hardware > 0 ? static_cast<int>(hardware) : 1;
   bool operands_only = false;
@@ -198,6 +238,8 @@ std::string parse_options(int argc, char** argv, const Program& program, RunOpti
     if (!problem.empty()) return problem;
   }
   if (opt.help || opt.version) return "";
+  const std::string shape_problem = apply_shape(program, opt);
+  if (!shape_problem.empty()) return shape_problem;
   return check(program, opt);
 }
 
@@ -221,6 +263,10 @@ void print_option_usage(std::FILE* stream, const char* program) {
       "  --header, --no-header  whether the first line is a header (default: automatic)\n"
       "  --label-column C     the label's column, by header name or position (from 1)\n"
       "  --value-columns C,.. the values' columns, in the program's order\n"
+      "  --shape RxC, --shape K, --alleles K, --categories C\n"
+      "                       a larger table: r x c (kavoind, kavohomo), k x k (kavomcn),\n"
+      "                       k alleles (kavohw: A11 A12 A22 A13 A23 A33 ...), c categories\n"
+      "                       (kavoprop: A1 .. Ac p1 .. pc); cells row-major, at most 100\n"
       "  --progress, --no-progress  progress on standard error (default: on a terminal)\n"
       "Input: fields separated by tabs, commas or spaces (a line with a tab is split on\n"
       "tabs only, likewise commas); \"double quotes\" around a field as in CSV. Blank lines\n"

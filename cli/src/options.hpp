@@ -31,6 +31,9 @@ struct RunOptions {
   int header = -1;    // -1: automatic, 0: none, 1: the first line is a header
   std::optional<ColumnRef> label_column;
   std::vector<ColumnRef> value_columns;
+  // --shape, --alleles or --categories, as given (name, rows, columns).
+  std::string shape_option;
+  std::optional<Shape> shape;
 };
 
 // True when some argument starts with "--": the option form.
@@ -38,7 +41,8 @@ bool uses_options(int argc, char** argv);
 
 // Reads the options. Returns an empty string, or the message of the first
 // problem (unknown option, malformed or missing value, conflicting options).
-std::string parse_options(int argc, char** argv, const Program& program, RunOptions& options);
+// A shape option makes program the program at that shape.
+std::string parse_options(int argc, char** argv, Program& program, RunOptions& options);
 
 // The option part of --help.
 void print_option_usage(std::FILE* stream, const char* program);

@@ -23,12 +23,16 @@ const char* what_is_tested(Hypothesis hypothesis) {
 }  // namespace
 
 Program program_of(Hypothesis hypothesis) {
-  Program p{hypothesis, program_name(hypothesis), value_count(hypothesis),
-            dirichlet_count(hypothesis), {}, {}, what_is_tested(hypothesis)};
-  for (int i = 0; i < p.value_count && i < kMaxValues; ++i) {
-    p.value_names[i] = value_name(hypothesis, i);
+  return program_of(hypothesis, default_shape(hypothesis));
+}
+
+Program program_of(Hypothesis hypothesis, Shape shape) {
+  Program p{hypothesis,  shape, program_name(hypothesis), value_count(hypothesis, shape),
+            dirichlet_count(hypothesis, shape), {}, {}, what_is_tested(hypothesis)};
+  for (int i = 0; i < p.value_count; ++i) {
+    p.value_names.push_back(value_name(hypothesis, shape, i));
     if (i > 0) p.placeholder += ' ';
-    p.placeholder += std::string("<") + p.value_names[i] + ">";
+    p.placeholder += "<" + p.value_names[i] + ">";
   }
   return p;
 }
