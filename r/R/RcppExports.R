@@ -5,7 +5,11 @@
     .Call(`_kavo_kavo_library`)
 }
 
-.kavo_compute_many <- function(hypothesis, values, method, max_draws, precision, seed, threads) {
-    .Call(`_kavo_kavo_compute_many`, hypothesis, values, method, max_draws, precision, seed, threads)
+.kavo_shape_info <- function(hypothesis, rows, columns) {
+    .Call(`_kavo_kavo_shape_info`, hypothesis, rows, columns)
+}
+
+.kavo_compute_many <- function(hypothesis, values, method, max_draws, precision, seed, threads, rows = 0L, columns = 0L) {
+    .Call(`_kavo_kavo_compute_many`, hypothesis, values, method, max_draws, precision, seed, threads, rows, columns)
 }
 

@@ -54,26 +54,39 @@ kavo_version <- function() .kavo_library()$version
   .kavo_number(p0, "p0")
 }
 
-# The counts of one table in the library's order (row-major for a 2x2 table:
-# x[1, 2] is A12), checked.
+# The counts of one table in the library's order (row-major for a table:
+# x[1, 2] is A12), checked, and the table's shape as c(rows, columns) for the
+# library (c(0, 0): the hypothesis's fixed shape).
 .kavo_counts <- function(x, hypothesis) {
   if (!is.numeric(x)) stop("'x' must hold numeric counts", call. = FALSE)
   d <- dim(x)
+  shape <- c(0L, 0L)
   if (hypothesis %in% c("independence", "symmetry", "homogeneity")) {
-    if (length(d) != 2L || any(d != 2L)) {
-      stop("'x' must be a 2x2 matrix or table for the ", hypothesis, " hypothesis",
-           call. = FALSE)
+    if (length(d) != 2L || any(d < 2L)) {
+      stop("'x' must be a matrix or table of at least 2x2 counts for the ", hypothesis,
+           " hypothesis", call. = FALSE)
     }
-    counts <- c(x[1L, 1L], x[1L, 2L], x[2L, 1L], x[2L, 2L])
+    counts <- as.vector(t(x))
+    if (any(d != 2L)) shape <- as.integer(d)
   } else {
-    need <- if (hypothesis == "hardy_weinberg") 3L else 2L
-    what <- if (hypothesis == "hardy_weinberg") {
-      "a vector of the 3 genotype counts aa, ab, bb"
-    } else {
-      "a vector of 2 counts (successes, failures)"
+    if (length(d) > 1L) {
+      stop("'x' must be a vector of counts for the ", hypothesis, " hypothesis", call. = FALSE)
     }
-    if (length(d) > 1L || length(x) != need) {
-      stop("'x' must be ", what, " for the ", hypothesis, " hypothesis", call. = FALSE)
+    n <- length(x)
+    if (hypothesis == "hardy_weinberg") {
+      k <- (sqrt(8 * n + 1) - 1) / 2  # n = k (k + 1) / 2 genotype classes
+      if (k < 2 || k != round(k)) {
+        stop("'x' must be a vector of genotype counts for the hardy_weinberg hypothesis: ",
+             "aa, ab, bb for two alleles, or the k (k + 1) / 2 classes 11, 12, 22, 13, 23, 33, ...",
+             call. = FALSE)
+      }
+      if (k > 2) shape <- c(as.integer(k), 1L)
+    } else {
+      if (n < 2L) {
+        stop("'x' must be a vector of at least 2 counts for the proportion hypothesis",
+             call. = FALSE)
+      }
+      if (n > 2L) shape <- c(1L, n)
     }
     counts <- as.vector(x)
   }
@@ -81,11 +94,21 @@ kavo_version <- function() .kavo_library()$version
   if (anyNA(counts)) stop("counts must not be missing", call. = FALSE)
   if (any(counts < 0)) stop("counts must not be negative", call. = FALSE)
   if (!all(is.finite(counts))) stop("counts must be finite", call. = FALSE)
-  counts
+  list(counts = counts, shape = shape)
 }
 
 # The posterior mode of the probabilities the hypothesis speaks about.
-.kavo_mode <- function(a, hypothesis) {
+.kavo_mode <- function(a, hypothesis, shape) {
+  fixed <- all(shape == 0L)
+  if (!fixed) {
+    p <- if (hypothesis == "homogeneity") {
+      blocks <- split(a, rep(seq_len(shape[[1]]), each = shape[[2]]))
+      unlist(lapply(blocks, function(b) (b - 1) / (sum(b) - length(b))), use.names = FALSE)
+    } else {
+      (a - 1) / (sum(a) - length(a))
+    }
+    return(stats::setNames(p, sub("^A", "p", names(a))))
+  }
   switch(hypothesis,
     independence = ,
     symmetry = stats::setNames((a - 1) / (sum(a) - 4), c("p11", "p12", "p21", "p22")),
@@ -95,6 +118,23 @@ kavo_version <- function() .kavo_library()$version
     proportion = c(p = (a[[1]] - 1) / (a[[1]] + a[[2]] - 2)))
 }
 
+# The library's shape for a shape argument: c(rows, columns) as given, or
+# one number: k x k for symmetry, k alleles, c categories.
+.kavo_shape_argument <- function(shape, hypothesis) {
+  if (is.null(shape)) return(c(0L, 0L))
+  if (!is.numeric(shape) || anyNA(shape) || any(shape != round(shape)) || any(shape < 1) ||
+      !(length(shape) %in% 1:2)) {
+    stop("'shape' must be c(rows, columns) or one whole number", call. = FALSE)
+  }
+  if (length(shape) == 2L) return(as.integer(shape))
+  k <- as.integer(shape)
+  switch(hypothesis,
+    symmetry = c(k, k),
+    hardy_weinberg = c(k, 1L),
+    proportion = c(1L, k),
+    stop("the ", hypothesis, " hypothesis takes 'shape' as c(rows, columns)", call. = FALSE))
+}
+
 kavo_test <- function(x, hypothesis = c("independence", "symmetry", "homogeneity",
                                         "hardy_weinberg", "proportion"),
                       p0, prior = 1, method = c("monte_carlo", "exact"),
@@ -102,34 +142,57 @@ kavo_test <- function(x, hypothesis = c("independence", "symmetry", "homogeneity
   dname <- paste(deparse(substitute(x), width.cutoff = 500L), collapse = " ")
   hypothesis <- .kavo_hypothesis(hypothesis)
   method <- match.arg(method)
-  counts <- .kavo_counts(x, hypothesis)
+  table <- .kavo_counts(x, hypothesis)
+  counts <- table$counts
+  shape <- table$shape
   prior <- .kavo_prior(prior)
-  lib <- .kavo_library()
-  names <- lib$value_names[[hypothesis]]
+  names <- .kavo_shape_info(hypothesis, shape[[1]], shape[[2]])$value_names
   parameters <- stats::setNames(counts + prior, names[seq_along(counts)])
   values <- parameters
   if (hypothesis == "proportion") {
-    values <- c(parameters, p0 = .kavo_p0(p0))
+    if (all(shape == 0L)) {
+      values <- c(parameters, p0 = .kavo_p0(p0))
+    } else {
+      if (missing(p0) || is.null(p0) || !is.numeric(p0) || length(p0) != length(counts)) {
+        stop("the proportion hypothesis over ", length(counts), " categories needs 'p0', ",
+             length(counts), " probabilities summing to 1", call. = FALSE)
+      }
+      values <- c(parameters, stats::setNames(as.double(p0), names[-seq_along(counts)]))
+    }
   } else if (!missing(p0)) {
     stop("'p0' is only for the proportion hypothesis", call. = FALSE)
   }
   r <- .kavo_compute_many(hypothesis, as.double(values), method,
                           .kavo_number(max_draws, "max_draws"),
                           .kavo_number(precision, "precision"),
-                          .kavo_number(seed, "seed"), 1L)
+                          .kavo_number(seed, "seed"), 1L, shape[[1]], shape[[2]])
   if (r$status != 0L) {
     stop("the evidence cannot be computed for ", dname, ": ", r$reason,
          " (the Dirichlet parameters are the counts plus prior = ", prior, ")", call. = FALSE)
   }
   description <- .kavo_descriptions[[hypothesis]]
   if (hypothesis == "proportion") {
-    description <- paste0("a proportion equal to p0 = ", format(values[["p0"]]))
+    shown <- values[-seq_along(counts)]
+    description <- if (length(shown) == 1L) {
+      paste0("a proportion equal to p0 = ", format(shown))
+    } else {
+      paste0("category probabilities equal to p0 = (", paste(format(shown), collapse = ", "), ")")
+    }
+  }
+  if (!all(shape == 0L)) {
+    description <- paste0(description, ", ", if (hypothesis == "hardy_weinberg") {
+      paste(shape[[1]], "alleles")
+    } else if (hypothesis == "proportion") {
+      paste(shape[[2]], "categories")
+    } else {
+      paste0(shape[[1]], "x", shape[[2]], " table")
+    })
   }
   label <- if (method %in% names(.kavo_method_labels)) .kavo_method_labels[[method]] else method
   out <- list(
     statistic = c(evidence = r$evidence),
     parameter = parameters,
-    estimate = .kavo_mode(parameters, hypothesis),
+    estimate = .kavo_mode(parameters, hypothesis, shape),
     method = paste0("Bayesian evidence for ", description, " (", label, ")"),
     data.name = paste0(dname, ", with prior ", format(prior), " added to each count"),
     error = r$error,
@@ -137,7 +200,9 @@ kavo_test <- function(x, hypothesis = c("independence", "symmetry", "homogeneity
     hypothesis = hypothesis,
     prior = prior,
     settings = list(method = method, max_draws = max_draws, precision = precision, seed = seed))
-  if (hypothesis == "proportion") out$null.value <- c(p = values[["p0"]])
+  if (hypothesis == "proportion") {
+    out$null.value <- if (all(shape == 0L)) c(p = values[["p0"]]) else values[-seq_along(counts)]
+  }
   class(out) <- "htest"
   out
 }
@@ -184,7 +249,7 @@ kavo_test <- function(x, hypothesis = c("independence", "symmetry", "homogeneity
 
 kavo_evidence <- function(data, hypothesis, columns = NULL, p0 = NULL, prior = 1,
                           method = c("monte_carlo", "exact"), max_draws = 2e6,
-                          precision = 0.001, seed = 11, threads = NULL) {
+                          precision = 0.001, seed = 11, threads = NULL, shape = NULL) {
   if (!is.data.frame(data) && !is.matrix(data)) {
     stop("'data' must be a data frame or a matrix", call. = FALSE)
   }
@@ -200,28 +265,40 @@ kavo_evidence <- function(data, hypothesis, columns = NULL, p0 = NULL, prior = 1
     }
     threads <- as.integer(threads)
   }
-  lib <- .kavo_library()
-  k <- lib$dirichlet_count[[hypothesis]]
-  names <- lib$value_names[[hypothesis]]
+  shape <- .kavo_shape_argument(shape, hypothesis)
+  info <- .kavo_shape_info(hypothesis, shape[[1]], shape[[2]])
+  k <- info$dirichlet_count
+  names <- info$value_names
   n <- nrow(data)
   if (is.null(colnames(data))) colnames(data) <- paste0("V", seq_len(ncol(data)))
 
-  # p0: a number, one per row, or the name of a column of data.
+  # p0: a number, one per row, or the name of a column of data; over c > 2
+  # categories, c numbers for every row or the names of c columns.
   p0_column <- integer()
   p0_values <- NULL
   if (hypothesis == "proportion") {
+    m <- length(names) - k
     if (is.null(p0)) stop("the proportion hypothesis needs 'p0'", call. = FALSE)
     if (is.character(p0)) {
-      if (length(p0) != 1L || !(p0 %in% colnames(data))) {
+      if (length(p0) != m || !all(p0 %in% colnames(data))) {
         stop("'p0' names no column of 'data'", call. = FALSE)
       }
       p0_column <- match(p0, colnames(data))
-      p0 <- .kavo_column(data, p0_column)
+      p0 <- do.call(cbind, lapply(p0_column, function(j) .kavo_column(data, j)))
     }
-    if (!is.numeric(p0) || !(length(p0) %in% c(1L, n))) {
-      stop("'p0' must be a number, one number per row, or a column name", call. = FALSE)
+    if (m == 1L) {
+      if (!is.numeric(p0) || !(length(p0) %in% c(1L, n))) {
+        stop("'p0' must be a number, one number per row, or a column name", call. = FALSE)
+      }
+      p0_values <- matrix(rep_len(as.double(p0), n), n, 1L)
+    } else {
+      if (!is.numeric(p0) || !(length(p0) == m || identical(dim(p0), c(n, m)))) {
+        stop("'p0' must be ", m, " probabilities, or the names of ", m, " columns", call. = FALSE)
+      }
+      p0_values <- if (is.null(dim(p0))) matrix(as.double(p0), n, m, byrow = TRUE) else p0
+      storage.mode(p0_values) <- "double"
     }
-    p0_values <- rep_len(as.double(p0), n)
+    colnames(p0_values) <- names[-seq_len(k)]
   } else if (!is.null(p0)) {
     stop("'p0' is only for the proportion hypothesis", call. = FALSE)
   }
@@ -242,14 +319,14 @@ kavo_evidence <- function(data, hypothesis, columns = NULL, p0 = NULL, prior = 1
   reason <- rep(NA_character_, n)
   reason[rowSums(counts < 0, na.rm = TRUE) > 0] <- "negative count"
   reason[rowSums(is.na(counts)) > 0] <- "missing count"
-  if (!is.null(p0_values)) reason[is.na(reason) & is.na(p0_values)] <- "missing p0"
+  if (!is.null(p0_values)) reason[is.na(reason) & rowSums(is.na(p0_values)) > 0] <- "missing p0"
   rows <- which(is.na(reason))
 
-  values <- if (is.null(p0_values)) parameters else cbind(parameters, p0 = p0_values)
+  values <- if (is.null(p0_values)) parameters else cbind(parameters, p0_values)
   r <- .kavo_compute_many(hypothesis, as.double(t(values[rows, , drop = FALSE])), method,
                           .kavo_number(max_draws, "max_draws"),
                           .kavo_number(precision, "precision"),
-                          .kavo_number(seed, "seed"), threads)
+                          .kavo_number(seed, "seed"), threads, shape[[1]], shape[[2]])
   evidence <- error <- draws <- rep(NA_real_, n)
   evidence[rows] <- r$evidence
   error[rows] <- r$error

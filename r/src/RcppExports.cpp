@@ -20,9 +20,22 @@ BEGIN_RCPP
     return rcpp_result_gen;
 END_RCPP
 }
+// kavo_shape_info
+Rcpp::List kavo_shape_info(std::string hypothesis, int rows, int columns);
+RcppExport SEXP _kavo_kavo_shape_info(SEXP hypothesisSEXP, SEXP rowsSEXP, SEXP columnsSEXP) {
+BEGIN_RCPP
+    Rcpp::RObject rcpp_result_gen;
+    Rcpp::RNGScope rcpp_rngScope_gen;
+    Rcpp::traits::input_parameter< std::string >::type hypothesis(hypothesisSEXP);
+    Rcpp::traits::input_parameter< int >::type rows(rowsSEXP);
+    Rcpp::traits::input_parameter< int >::type columns(columnsSEXP);
+    rcpp_result_gen = Rcpp::wrap(kavo_shape_info(hypothesis, rows, columns));
+    return rcpp_result_gen;
+END_RCPP
+}
 // kavo_compute_many
-Rcpp::List kavo_compute_many(std::string hypothesis, Rcpp::NumericVector values, std::string method, double max_draws, double precision, double seed, int threads);
-RcppExport SEXP _kavo_kavo_compute_many(SEXP hypothesisSEXP, SEXP valuesSEXP, SEXP methodSEXP, SEXP max_drawsSEXP, SEXP precisionSEXP, SEXP seedSEXP, SEXP threadsSEXP) {
+Rcpp::List kavo_compute_many(std::string hypothesis, Rcpp::NumericVector values, std::string method, double max_draws, double precision, double seed, int threads, int rows, int columns);
+RcppExport SEXP _kavo_kavo_compute_many(SEXP hypothesisSEXP, SEXP valuesSEXP, SEXP methodSEXP, SEXP max_drawsSEXP, SEXP precisionSEXP, SEXP seedSEXP, SEXP threadsSEXP, SEXP rowsSEXP, SEXP columnsSEXP) {
 BEGIN_RCPP
     Rcpp::RObject rcpp_result_gen;
     Rcpp::RNGScope rcpp_rngScope_gen;
@@ -33,14 +46,17 @@ BEGIN_RCPP
     Rcpp::traits::input_parameter< double >::type precision(precisionSEXP);
     Rcpp::traits::input_parameter< double >::type seed(seedSEXP);
     Rcpp::traits::input_parameter< int >::type threads(threadsSEXP);
-    rcpp_result_gen = Rcpp::wrap(kavo_compute_many(hypothesis, values, method, max_draws, precision, seed, threads));
+    Rcpp::traits::input_parameter< int >::type rows(rowsSEXP);
+    Rcpp::traits::input_parameter< int >::type columns(columnsSEXP);
+    rcpp_result_gen = Rcpp::wrap(kavo_compute_many(hypothesis, values, method, max_draws, precision, seed, threads, rows, columns));
     return rcpp_result_gen;
 END_RCPP
 }
 
 static const R_CallMethodDef CallEntries[] = {
     {"_kavo_kavo_library", (DL_FUNC) &_kavo_kavo_library, 0},
-    {"_kavo_kavo_compute_many", (DL_FUNC) &_kavo_kavo_compute_many, 7},
+    {"_kavo_kavo_shape_info", (DL_FUNC) &_kavo_kavo_shape_info, 3},
+    {"_kavo_kavo_compute_many", (DL_FUNC) &_kavo_kavo_compute_many, 9},
     {NULL, NULL, 0}
 };
 

@@ -69,13 +69,41 @@ Rcpp::List kavo_library() {
                             Rcpp::Named("methods") = methods);
 }
 
-// The tables are `values`, one after the other, value_count(hypothesis) each.
-// Returns the columns evidence, error, draws, status (0 = ok) and reason.
+namespace {
+
+// rows x columns, or the hypothesis's fixed shape for 0 x 0.
+kavo::Shape shape_or_stop(kavo::Hypothesis h, int rows, int columns) {
+  if (rows == 0 && columns == 0) return kavo::default_shape(h);
+  const kavo::Shape shape{rows, columns};
+  if (!kavo::shape_valid(h, shape)) {
+    Rcpp::stop("%s: %s %dx%d", kavo::describe(kavo::Status::bad_shape), kavo::hypothesis_name(h),
+               rows, columns);
+  }
+  return shape;
+}
+
+}  // namespace
+
+// The value names and the count of Dirichlet parameters of a shape.
+// [[Rcpp::export(.kavo_shape_info)]]
+Rcpp::List kavo_shape_info(std::string hypothesis, int rows, int columns) {
+  const kavo::Hypothesis h = hypothesis_or_stop(hypothesis);
+  const kavo::Shape shape = shape_or_stop(h, rows, columns);
+  Rcpp::CharacterVector names(kavo::value_count(h, shape));
+  for (int j = 0; j < names.size(); ++j) names[j] = kavo::value_name(h, shape, j);
+  return Rcpp::List::create(Rcpp::Named("value_names") = names,
+                            Rcpp::Named("dirichlet_count") = kavo::dirichlet_count(h, shape));
+}
+
+// The tables are `values`, one after the other, value_count(hypothesis, shape)
+// each (shape rows x columns; 0 x 0 is the fixed one). Returns the columns
+// evidence, error, draws, status (0 = ok) and reason.
 // [[Rcpp::export(.kavo_compute_many)]]
 Rcpp::List kavo_compute_many(std::string hypothesis, Rcpp::NumericVector values,
                              std::string method, double max_draws, double precision,
-                             double seed, int threads) {
+                             double seed, int threads, int rows = 0, int columns = 0) {
   const kavo::Hypothesis h = hypothesis_or_stop(hypothesis);
+  const kavo::Shape shape = shape_or_stop(h, rows, columns);
   const std::optional<kavo::Method> m = kavo::method_from_name(method);
   if (!m) {
     Rcpp::stop("%s \"%s\" (this build of the kavo library has: %s)",
@@ -99,7 +127,7 @@ Rcpp::List kavo_compute_many(std::string hypothesis, Rcpp::NumericVector values,
   settings.precision = precision;
   settings.seed = static_cast<std::int32_t>(seed);
 
-  const std::size_t count = static_cast<std::size_t>(kavo::value_count(h));
+  const std::size_t count = static_cast<std::size_t>(kavo::value_count(h, shape));
   if (static_cast<std::size_t>(values.size()) % count != 0) {
     Rcpp::stop(kavo::describe(kavo::Status::wrong_value_count));
   }
@@ -116,7 +144,7 @@ Rcpp::List kavo_compute_many(std::string hypothesis, Rcpp::NumericVector values,
     if (interrupt_pending()) interrupted = true;
     return !interrupted;
   };
-  const kavo::Status status = kavo::compute_many(h, input, results, settings, options);
+  const kavo::Status status = kavo::compute_many(h, shape, input, results, settings, options);
   if (interrupted) {
     // Signalled by Rcpp's wrapper once every C++ frame is gone.
     throw Rcpp::internal::InterruptedException();
