@@ -13,25 +13,13 @@
 #include "hypotheses/registry.hpp"
 
 using kavo_test::Captured;
+using kavo_test::cells_of;
+using kavo_test::lines_of;
 using kavo_test::run_in_process;
 
 namespace {
 
 const std::vector<std::string> kFast = {"--maxMC", "20000", "--precision", "0.01"};
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::vector<std::string> cells_of(const std::string& line) {
-  std::vector<std::string> cells;
-  std::istringstream in(line);
-  for (std::string cell; std::getline(in, cell, '\t');) cells.push_back(cell);
-  return cells;
-}
 
 // What the positional program prints for these values and fast settings.
 std::string single_run(const kavo::HypothesisSpec& spec, const std::vector<std::string>& values) {

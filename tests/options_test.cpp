@@ -24,26 +24,14 @@
 extern char** environ;
 
 using kavo_test::Captured;
+using kavo_test::cells_of;
+using kavo_test::lines_of;
 using kavo_test::run_binary;
 using kavo_test::run_in_process;
 
 namespace {
 
 using Clock = std::chrono::steady_clock;
-
-std::vector<std::string> lines_of(const std::string& text) {
-  std::vector<std::string> lines;
-  std::istringstream in(text);
-  for (std::string line; std::getline(in, line);) lines.push_back(line);
-  return lines;
-}
-
-std::vector<std::string> cells_of(const std::string& line) {
-  std::vector<std::string> cells;
-  std::istringstream in(line);
-  for (std::string cell; std::getline(in, cell, '\t');) cells.push_back(cell);
-  return cells;
-}
 
 Captured hw_batch(const std::string& input, std::vector<std::string> extra = {}) {
   const std::string file = kavo_test::temp_path("options.in");

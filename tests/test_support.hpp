@@ -38,6 +38,10 @@ Captured run_binary_redirected(const std::string& program, const std::vector<std
 // The path of a built program.
 std::string binary_path(const std::string& program);
 
+// The lines of a text, and the tab-separated cells of a line.
+std::vector<std::string> lines_of(const std::string& text);
+std::vector<std::string> cells_of(const std::string& line);
+
 // Writes text to a file.
 void write_file(const std::string& path, const std::string& text);
 

@@ -72,8 +72,16 @@ std::string genotype_name(kavo::Shape s, int index) {
 
 namespace kavo {
 
-const HypothesisSpec kHardyWeinberg{Hypothesis::hardy_weinberg, "hardy_weinberg", "kavohw", 3, {"Aaa", "Aab", "Abb"}, 3, {1, {3}},
-    parameters_valid, equilibrium_point,
-    {2, 1}, {alleles_valid, one_block, all_classes_valid, equilibrium_point_shaped, genotype_name}};
+const HypothesisSpec kHardyWeinberg{
+    Hypothesis::hardy_weinberg, "hardy_weinberg", "kavohw",
+    // the fixed shape: values, their names, cells, blocks, validation, point
+    3, {"Aaa", "Aab", "Abb"}, 3, {1, {3}}, parameters_valid, equilibrium_point,
+    // the fixed shape itself, then the rules for every other shape
+    {2, 1},
+    {alleles_valid,
+     one_block,
+     all_classes_valid,
+     equilibrium_point_shaped,
+     genotype_name}};
 
 }  // namespace kavo

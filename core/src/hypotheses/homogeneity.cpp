@@ -1,6 +1,7 @@
 // Homogeneity of two binomial proportions, one per row of a 2x2 table; each
 // row is its own Beta posterior.
 
+#include "hypotheses/rectangular_table.hpp"
 #include "hypotheses/registry.hpp"
 
 namespace {
@@ -19,19 +20,6 @@ void homogeneity_point(const double* a, double* p) {
   p[3] = u;
 }
 
-
-// Tables of rows x columns cells, row-major.
-bool rectangle_valid(kavo::Shape s) {
-  return s.rows >= 2 && s.columns >= 2 && s.rows * s.columns <= kavo::kMaxCells;
-}
-
-std::string rectangle_name(kavo::Shape s, int i) {
-  return kavo::cell_name("A", i / s.columns + 1, i % s.columns + 1, s.rows >= 10 || s.columns >= 10);
-}
-
-bool all_cells_valid(kavo::Shape s, const double* a) {
-  return kavo::all_greater_than_one(a, s.rows * s.columns);
-}
 
 // Every row at the pooled category shares: each column's share of the
 // excesses a - 1 over the whole table.
@@ -59,8 +47,16 @@ kavo::TableLayout row_blocks(kavo::Shape s) {
 
 namespace kavo {
 
-const HypothesisSpec kHomogeneity{Hypothesis::homogeneity, "homogeneity", "kavohomo", 4, {"A11", "A12", "A21", "A22"}, 4, {2, {2, 2}},
-    parameters_valid, homogeneity_point,
-    {2, 2}, {rectangle_valid, row_blocks, all_cells_valid, homogeneity_point_shaped, rectangle_name}};
+const HypothesisSpec kHomogeneity{
+    Hypothesis::homogeneity, "homogeneity", "kavohomo",
+    // the fixed shape: values, their names, cells, blocks, validation, point
+    4, {"A11", "A12", "A21", "A22"}, 4, {2, {2, 2}}, parameters_valid, homogeneity_point,
+    // the fixed shape itself, then the rules for every other shape
+    {2, 2},
+    {kavo::rectangle_valid,
+     row_blocks,
+     kavo::all_cells_valid,
+     homogeneity_point_shaped,
+     kavo::rectangle_name}};
 
 }  // namespace kavo

@@ -1,5 +1,6 @@
 // Independence of rows and columns in a 2x2 table (cells A11 A12 A21 A22).
 
+#include "hypotheses/rectangular_table.hpp"
 #include "hypotheses/registry.hpp"
 
 namespace {
@@ -19,19 +20,6 @@ void independence_point(const double* a, double* p) {
 }
 
 
-// Tables of rows x columns cells, row-major.
-bool rectangle_valid(kavo::Shape s) {
-  return s.rows >= 2 && s.columns >= 2 && s.rows * s.columns <= kavo::kMaxCells;
-}
-
-std::string rectangle_name(kavo::Shape s, int i) {
-  return kavo::cell_name("A", i / s.columns + 1, i % s.columns + 1, s.rows >= 10 || s.columns >= 10);
-}
-
-bool all_cells_valid(kavo::Shape s, const double* a) {
-  return kavo::all_greater_than_one(a, s.rows * s.columns);
-}
-
 // The product of the marginal modes: each row's share and each column's share
 // of the excesses a - 1.
 void independence_point_shaped(kavo::Shape s, const double* a, double* p) {
@@ -49,17 +37,20 @@ void independence_point_shaped(kavo::Shape s, const double* a, double* p) {
   }
 }
 
-kavo::TableLayout one_block(kavo::Shape s) {
-  const int cells = s.rows * s.columns;
-  return {cells, cells, {1, {cells}}};
-}
-
 }  // namespace
 
 namespace kavo {
 
-const HypothesisSpec kIndependence{Hypothesis::independence, "independence", "kavoind", 4, {"A11", "A12", "A21", "A22"}, 4, {1, {4}},
-    parameters_valid, independence_point,
-    {2, 2}, {rectangle_valid, one_block, all_cells_valid, independence_point_shaped, rectangle_name}};
+const HypothesisSpec kIndependence{
+    Hypothesis::independence, "independence", "kavoind",
+    // the fixed shape: values, their names, cells, blocks, validation, point
+    4, {"A11", "A12", "A21", "A22"}, 4, {1, {4}}, parameters_valid, independence_point,
+    // the fixed shape itself, then the rules for every other shape
+    {2, 2},
+    {kavo::rectangle_valid,
+     kavo::one_rectangular_block,
+     kavo::all_cells_valid,
+     independence_point_shaped,
+     kavo::rectangle_name}};
 
 }  // namespace kavo

@@ -50,8 +50,16 @@ std::string category_name(kavo::Shape s, int i) {
 
 namespace kavo {
 
-const HypothesisSpec kProportion{Hypothesis::proportion, "proportion", "kavoprop", 3, {"A1", "A2", "p0"}, 2, {1, {2}},
-    parameters_valid, proportion_point,
-    {1, 2}, {categories_valid, one_block, categories_parameters_valid, proportion_point_shaped, category_name}};
+const HypothesisSpec kProportion{
+    Hypothesis::proportion, "proportion", "kavoprop",
+    // the fixed shape: values, their names, cells, blocks, validation, point
+    3, {"A1", "A2", "p0"}, 2, {1, {2}}, parameters_valid, proportion_point,
+    // the fixed shape itself, then the rules for every other shape
+    {1, 2},
+    {categories_valid,
+     one_block,
+     categories_parameters_valid,
+     proportion_point_shaped,
+     category_name}};
 
 }  // namespace kavo

@@ -1,5 +1,6 @@
 // Symmetry of a paired 2x2 table: the two discordant cells equally likely.
 
+#include "hypotheses/rectangular_table.hpp"
 #include "hypotheses/registry.hpp"
 
 namespace {
@@ -17,16 +18,6 @@ void symmetry_point(const double* a, double* p) {
   p[1] = q;
   p[2] = q;
   p[3] = p22;
-}
-
-
-// Tables of k x k cells, row-major.
-std::string rectangle_name(kavo::Shape s, int i) {
-  return kavo::cell_name("A", i / s.columns + 1, i % s.columns + 1, s.rows >= 10 || s.columns >= 10);
-}
-
-bool all_cells_valid(kavo::Shape s, const double* a) {
-  return kavo::all_greater_than_one(a, s.rows * s.columns);
 }
 
 bool square_valid(kavo::Shape s) {
@@ -49,17 +40,20 @@ void symmetry_point_shaped(kavo::Shape s, const double* a, double* p) {
   }
 }
 
-kavo::TableLayout one_block(kavo::Shape s) {
-  const int cells = s.rows * s.columns;
-  return {cells, cells, {1, {cells}}};
-}
-
 }  // namespace
 
 namespace kavo {
 
-const HypothesisSpec kSymmetry{Hypothesis::symmetry, "symmetry", "kavomcn", 4, {"A11", "A12", "A21", "A22"}, 4, {1, {4}},
-    parameters_valid, symmetry_point,
-    {2, 2}, {square_valid, one_block, all_cells_valid, symmetry_point_shaped, rectangle_name}};
+const HypothesisSpec kSymmetry{
+    Hypothesis::symmetry, "symmetry", "kavomcn",
+    // the fixed shape: values, their names, cells, blocks, validation, point
+    4, {"A11", "A12", "A21", "A22"}, 4, {1, {4}}, parameters_valid, symmetry_point,
+    // the fixed shape itself, then the rules for every other shape
+    {2, 2},
+    {square_valid,
+     kavo::one_rectangular_block,
+     kavo::all_cells_valid,
+     symmetry_point_shaped,
+     kavo::rectangle_name}};
 
 }  // namespace kavo
