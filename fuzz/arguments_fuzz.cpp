@@ -62,6 +62,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (computable && final_argc >= n + 3) computable = kavo::cli::parse_whole(argv[n + 2], max_draws);
   if (computable && final_argc >= n + 4) computable = kavo::cli::parse_decimal(argv[n + 3], precision);
   computable = computable && std::isfinite(kavo::hypothesis_f_star(spec, values));
+  // Monte Carlo refuses parameters beyond its accuracy.
+  for (int i = 0; computable && i < spec.dimension; ++i) {
+    computable = values[i] <= kavo::monte_carlo_limit(spec.id);
+  }
 
   const kavo_fuzz::Run run = kavo_fuzz::run_driver(spec, argv);
   // The report line comes first; messages may echo any text, "evidence = " included.
