@@ -34,6 +34,7 @@ Result compute_evidence(const Table& table, const double* values, const Settings
     const MethodInput input{table, values, threshold.point, threshold.f_star};
     switch (settings.method) {
       case Method::monte_carlo: out = monte_carlo_method(input, settings, stop); break;
+      case Method::exact: out = exact_method(input, settings); break;
       default: out.status = Status::unknown_method; break;
     }
   }

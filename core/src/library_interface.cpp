@@ -114,6 +114,7 @@ std::optional<Hypothesis> hypothesis_from_name(std::string_view name) {
 const char* method_name(Method method) {
   switch (method) {
     case Method::monte_carlo: return "monte_carlo";
+    case Method::exact: return "exact";
   }
   return "unknown";
 }
@@ -144,6 +145,11 @@ const char* describe(Status status) {
              "use the exact method";
     case Status::sampler_failure: return "a gamma shape below 1 reached the sampler";
     case Status::unknown_method: return "unknown method";
+    case Status::bad_tolerance: return "tolerance must be from 1e-13 to 1e-2";
+    case Status::outside_exact_domain:
+      return "outside the exact method's domain: tables of at most four cells (the fixed "
+             "shapes) with every Dirichlet parameter at most 1e7";
+    case Status::not_converged: return "the exact method did not reach its tolerance";
     case Status::cancelled: return "cancelled before it was computed";
   }
   return "unknown error";
@@ -161,6 +167,9 @@ const char* status_name(Status status) {
     case Status::too_large_for_monte_carlo: return "too_large_for_monte_carlo";
     case Status::sampler_failure: return "sampler_failure";
     case Status::unknown_method: return "unknown_method";
+    case Status::bad_tolerance: return "bad_tolerance";
+    case Status::outside_exact_domain: return "outside_exact_domain";
+    case Status::not_converged: return "not_converged";
     case Status::cancelled: return "cancelled";
   }
   return "unknown";

@@ -73,14 +73,23 @@ enum class Method {
   // are 0 and the error is instead the score interval's bound with the same
   // constant, 6.7 / (draws + 6.7).
   monte_carlo,
+  // Deterministic integration of the posterior mass: the stick-breaking Beta
+  // factors of the posterior, their level sets and an adaptive quadrature.
+  // The error is a bound on the absolute error, met to settings.tolerance;
+  // draws are 0. Its domain: tables of at most four cells (the fixed shapes)
+  // with every Dirichlet parameter in (1, 1e7].
+  exact,
 };
-inline constexpr int kMethodCount = 1;
+inline constexpr int kMethodCount = 2;
 
 inline constexpr std::int64_t kDefaultMaxDraws = 2000000;
 inline constexpr double kDefaultPrecision = 0.001;
 inline constexpr std::int32_t kDefaultSeed = 11;
 inline constexpr std::int32_t kMinSeed = 1;
 inline constexpr std::int32_t kMaxSeed = 2147483646;
+inline constexpr double kDefaultTolerance = 1e-10;
+inline constexpr double kMinTolerance = 1e-13;
+inline constexpr double kMaxTolerance = 1e-2;
 
 struct Settings {
   Method method = Method::monte_carlo;
@@ -89,6 +98,8 @@ struct Settings {
   std::int64_t max_draws = kDefaultMaxDraws;
   double precision = kDefaultPrecision;
   std::int32_t seed = kDefaultSeed;  // the generator's start, kMinSeed .. kMaxSeed
+  // Exact: the absolute error to reach, kMinTolerance .. kMaxTolerance.
+  double tolerance = kDefaultTolerance;
 };
 
 // Why a result has no evidence. describe() gives each one's message.
@@ -103,6 +114,9 @@ enum class Status {
   too_large_for_monte_carlo,  // a Dirichlet parameter above monte_carlo_limit(hypothesis)
   sampler_failure,       // the sampler met a shape it cannot draw (cannot follow validation)
   unknown_method,        // settings.method is not a Method
+  bad_tolerance,         // exact: tolerance outside kMinTolerance .. kMaxTolerance
+  outside_exact_domain,  // exact: more than four cells, or a parameter above 1e7
+  not_converged,         // exact: the tolerance was not reached
   cancelled,             // compute_many was stopped before this table was computed
 };
 inline constexpr int kStatusCount = static_cast<int>(Status::cancelled) + 1;

@@ -35,4 +35,7 @@ double all_alike_bound(std::int64_t draws);
 MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settings,
                                 const std::atomic<bool>* stop);
 
+// The exact evidence (deterministic; draws 0).
+MethodOutput exact_method(const MethodInput& input, const Settings& settings);
+
 }  // namespace kavo
