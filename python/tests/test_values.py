@@ -180,3 +180,16 @@ def test_module_describes_itself():
     assert kavo.value_names("hardy_weinberg") == ["Aaa", "Aab", "Abb"]
     assert kavo.__version__.count(".") == 2
     assert "Examples" in kavo.evidence.__doc__ and "threads" in kavo.evidence.__doc__
+
+
+def test_the_exact_method_agrees_with_monte_carlo_and_reports_a_bound():
+    for program, values, digits in PROGRAM_DIGITS:
+        exact = kavo.evidence(program, values, method="exact")
+        assert exact.status == "ok" and exact.method == "exact"
+        assert exact.draws == 0 and 0 <= exact.error <= 1e-10
+        # Monte Carlo at the default precision is good to about 1e-3.
+        assert abs(exact.evidence - float(digits)) < 3e-3, program
+    refused = kavo.evidence("independence", [13, 6, 8, 10, 5, 7], shape=(2, 3), method="exact")
+    assert refused.status == "outside_exact_domain" and np.isnan(refused.evidence)
+    with pytest.raises(ValueError, match="unknown method"):
+        kavo.evidence("independence", [12, 5, 7, 9], method="exakt")
