@@ -32,7 +32,8 @@ if [ ${#missing[@]} -gt 0 ]; then
 fi
 
 # A locale with a decimal comma, so the number parser's locale test runs.
-if ! locale -a 2>/dev/null | grep -qi '^de_DE\.utf-\?8$'; then
+locales=$(locale -a 2>/dev/null || true)
+if ! grep -qi '^de_DE\.utf-\?8$' <<<"$locales"; then
   if [ "$(id -u)" -eq 0 ]; then
     sed -i 's/^# *\(de_DE\.UTF-8 UTF-8\)/\1/' /etc/locale.gen
     locale-gen >/dev/null

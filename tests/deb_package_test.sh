@@ -26,7 +26,8 @@ for package in "$runtime" "$dev"; do
 done
 for program in kavoind kavomcn kavohomo kavohw kavoprop; do
   [ -f "$work/root/usr/share/man/man1/$program.1.gz" ] || fail "no page $program.1.gz"
-  file "$work/root/usr/bin/$program" | grep -q ', stripped' || fail "$program is not stripped"
+  kind=$(file "$work/root/usr/bin/$program")
+  grep -q ', stripped' <<<"$kind" || fail "$program is not stripped: $kind"
 done
 [ -z "$(find "$work/root" -name '*.hpp' -o -name '*.a' -o -name '*.pc')" ] ||
   fail "development files in the kavo package"

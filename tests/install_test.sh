@@ -67,7 +67,9 @@ cmake --install "$shared_build" --prefix "$work/shared" >/dev/null
 library=$(find "$work/shared" -name 'libkavo.so.*' -type f)
 [ -n "$library" ] || { echo "no shared library installed"; exit 1; }
 consume shared "$work/shared"
-ldd "$work/cmake-shared/kavo_consumer" | grep -q "libkavo.so" || { echo "consumer not linked to libkavo.so"; exit 1; }
+# (ldd's output is taken whole first: grep -q stopping early would fail the pipe.)
+linked=$(ldd "$work/cmake-shared/kavo_consumer")
+grep -q "libkavo.so" <<<"$linked" || { printf 'consumer not linked to libkavo.so:\n%s\n' "$linked"; exit 1; }
 outside=$(nm -D --defined-only "$library" | awk '{ $1 = ""; $2 = ""; print }' | c++filt |
   sed 's/^ *//' | grep -v '^kavo::' || true)
 [ -z "$outside" ] || { printf 'exported outside namespace kavo:\n%s\n' "$outside"; exit 1; }
