@@ -12,6 +12,7 @@
 #include "adaptive_quadrature.hpp"
 #include "beta_block.hpp"
 #include "beta_density.hpp"
+#include "chebyshev_panels.hpp"
 #include "posterior_factors.hpp"
 #include "radial_series.hpp"
 #include "stable_log_exp.hpp"
@@ -170,6 +171,43 @@ TEST(RadialSeries, ReproducesDensityAndMass) {
       EXPECT_NEAR(series.mass_to_end(x_end), 0.0, 1e-15);
     }
   }
+}
+
+// f(x) = e^-x cos(3x) has the antiderivative e^-x (3 sin 3x - cos 3x) / 10.
+TEST(ChebyshevPanels, ValuesAndRunningIntegral) {
+  const auto f = [](double x) { return std::exp(-x) * std::cos(3.0 * x); };
+  const auto antiderivative = [](double x) {
+    return std::exp(-x) * (3.0 * std::sin(3.0 * x) - std::cos(3.0 * x)) / 10.0;
+  };
+  for (int max_degree : {16, 32}) {
+    ChebyshevPanels panels;
+    const std::vector<double> ends = {0.0, 0.1, 6.0};
+    ASSERT_TRUE(panels.build(f, ends, 1e-14, true, max_degree));
+    EXPECT_GE(panels.panel_count(), 2);
+    for (int i = 0; i <= 60; ++i) {
+      const double x = 6.0 * i / 60.0;
+      EXPECT_NEAR(panels.value(x), f(x), 1e-13) << x;
+      EXPECT_NEAR(panels.integral_to_end(x), antiderivative(6.0) - antiderivative(x), 1e-13) << x;
+    }
+    EXPECT_NEAR(panels.total_integral(), antiderivative(6.0) - antiderivative(0.0), 1e-13);
+  }
+}
+
+// Panels that weigh little are allowed a looser fit, and the weighted error
+// sum stays within the budget.
+TEST(ChebyshevPanels, WeightedBuildSpendsWhereTheWeightIs) {
+  const auto f = [](double x, double) { return ChebyshevPanels::Sample{std::exp(-8.0 * x * x), 0.0}; };
+  const std::vector<double> ends = {0.0, 3.0};
+  ChebyshevPanels uniform;
+  ChebyshevPanels weighted;
+  ASSERT_TRUE(uniform.build_weighted(f, ends, 1e-13, [](double, double) { return 1.0; }));
+  ASSERT_TRUE(weighted.build_weighted(
+      f, ends, 1e-13, [](double lo, double hi) { return std::exp(-20.0 * lo) * (hi - lo); }));
+  EXPECT_LT(weighted.evaluations(), uniform.evaluations());
+  EXPECT_LE(weighted.weighted_error(), 1e-13);
+  EXPECT_LE(uniform.weighted_error(), 1e-13);
+  // Where the weight is large the fit is as good as the uniform one.
+  for (double x : {0.0, 0.05, 0.1}) EXPECT_NEAR(weighted.value(x), std::exp(-8.0 * x * x), 1e-12);
 }
 
 TEST(AdaptiveQuadrature, ResolvesALocalisedPeakAndReportsItsError) {

@@ -36,31 +36,67 @@ constexpr std::array<double, 2 * kN> make_cos_table() {
 
 constexpr std::array<double, 2 * kN> kCos = make_cos_table();
 
-// sum_{k <= degree} c[k] T_k(x).
-template <std::size_t Size>
-double clenshaw(const std::array<double, Size>& c, int degree, double x) {
-  double b1 = 0.0;
-  double b2 = 0.0;
-  const double two_x = 2.0 * x;
-  for (int k = degree; k >= 1; --k) {
-    // c[k] - b2 does not wait for b1: one multiply and one add per term on
-    // the critical path.
-    const double b0 = (c[k] - b2) + two_x * b1;
-    b2 = b1;
-    b1 = b0;
+}  // namespace
+
+void ChebyshevPanels::SplitSeries::assign(const double* c, int degree) {
+  // Even part: c_2j T_2j(x) = c_2j T_j(y). Odd part: T_(2j+1)(x) = x O_j(y)
+  // with O_0 = 1 and O_j + O_(j-1) = 2 T_j(y), so that
+  // sum_j d_j O_j = sum_i T_i(y) 2 sum_(j >= i) (-1)^(j-i) d_j (half that for i = 0).
+  even.fill(0.0);
+  odd.fill(0.0);
+  const int even_count = degree / 2 + 1;
+  const int odd_count = (degree + 1) / 2;
+  for (int j = 0; j < even_count; ++j) even[j] = c[2 * j];
+  double suffix = 0.0;  // sum_(j >= i) (-1)^(j-i) d_j, built from the top
+  for (int i = odd_count - 1; i >= 0; --i) {
+    suffix = c[2 * i + 1] - suffix;
+    odd[i] = i == 0 ? suffix : 2.0 * suffix;
   }
-  return c[0] + x * b1 - b2;
+  length = std::max(even_count, odd_count);
 }
 
-}  // namespace
+double ChebyshevPanels::SplitSeries::operator()(double x) const {
+  const double y = 2.0 * x * x - 1.0;
+  const double two_y = 2.0 * y;
+  double e1 = 0.0;
+  double e2 = 0.0;
+  double o1 = 0.0;
+  double o2 = 0.0;
+  for (int k = length - 1; k >= 1; --k) {
+    const double e0 = (even[k] - e2) + two_y * e1;
+    const double o0 = (odd[k] - o2) + two_y * o1;
+    e2 = e1;
+    e1 = e0;
+    o2 = o1;
+    o1 = o0;
+  }
+  return (even[0] + y * e1 - e2) + x * (odd[0] + y * o1 - o2);
+}
 
 bool ChebyshevPanels::build(const std::function<double(double)>& f,
                             std::span<const double> initial_ends, double tolerance,
                             bool with_integral, int max_degree) {
+  return build_panels([&](double x, double) { return Sample{f(x), 0.0}; }, initial_ends, tolerance,
+                      nullptr, with_integral, max_degree);
+}
+
+bool ChebyshevPanels::build_weighted(const std::function<Sample(double, double)>& f,
+                                     std::span<const double> initial_ends, double budget,
+                                     const std::function<double(double, double)>& weight,
+                                     int max_degree) {
+  return build_panels(f, initial_ends, budget, &weight, false, max_degree);
+}
+
+bool ChebyshevPanels::build_panels(const std::function<Sample(double, double)>& f,
+                                   std::span<const double> initial_ends, double tolerance,
+                                   const std::function<double(double, double)>* weight,
+                                   bool with_integral, int max_degree) {
   panels_.clear();
   sup_error_ = 0.0;
   integrated_error_ = 0.0;
+  weighted_error_ = 0.0;
   evaluations_ = 0;
+  const double total_width = initial_ends.back() - initial_ends.front();
 
   struct Pending {
     double lo;
@@ -81,13 +117,20 @@ bool ChebyshevPanels::build(const std::function<double(double)>& f,
     panel.lo = p.lo;
     panel.hi = p.hi;
     panel.scale = 1.0 / half;
+    const double panel_weight = weight != nullptr ? (*weight)(p.lo, p.hi) : 1.0;
+    const double panel_tolerance =
+        weight != nullptr ? tolerance * (p.hi - p.lo) / (total_width * std::max(panel_weight, 1e-300))
+                          : tolerance;
     double largest = 0.0;
+    double sample_error = 0.0;
     double estimate = 0.0;
     bool converged = false;
     for (int degree = kN / 2; degree <= max_degree && !converged; degree *= 2) {
       // Degree 16 samples the even points; degree 32 adds the odd ones.
       for (int j = degree == kN ? 1 : 0; j <= kN; j += 2) {
-        values[j] = f(mid + half * kCos[j]);
+        const Sample sample = f(mid + half * kCos[j], panel_tolerance);
+        values[j] = sample.value;
+        sample_error = std::max(sample_error, sample.error);
         largest = std::max(largest, std::fabs(values[j]));
         ++evaluations_;
       }
@@ -107,7 +150,7 @@ bool ChebyshevPanels::build(const std::function<double(double)>& f,
                  0.1 * (std::fabs(c[degree - 3]) + std::fabs(c[degree - 2]));
       // Rounding of the samples puts a floor under the coefficients.
       const double floor = 64.0 * 2.2e-16 * largest;
-      converged = estimate <= std::max(tolerance, floor);
+      converged = estimate <= std::max(panel_tolerance, floor);
       panel.degree = degree;
     }
     if (!converged) {
@@ -132,8 +175,12 @@ bool ChebyshevPanels::build(const std::function<double(double)>& f,
       ic[0] = -at_minus_one;
       for (double& v : ic) v *= half;
     }
+    panel.fast_value.assign(panel.coefficients.data(), panel.degree);
+    if (with_integral) panel.fast_integral.assign(panel.integral_coefficients.data(), panel.degree + 1);
+    estimate += 4.0 * sample_error;
     sup_error_ = std::max(sup_error_, estimate);
     integrated_error_ += estimate * (p.hi - p.lo);
+    weighted_error_ += estimate * panel_weight;
     panels_.push_back(panel);
   }
   if (with_integral) {
@@ -164,13 +211,13 @@ const ChebyshevPanels::Panel& ChebyshevPanels::panel_at(double x) const {
 double ChebyshevPanels::value(double x) const {
   const Panel& p = panel_at(x);
   const double t = std::clamp((x - p.lo) * p.scale - 1.0, -1.0, 1.0);
-  return clenshaw(p.coefficients, p.degree, t);
+  return p.fast_value(t);
 }
 
 double ChebyshevPanels::integral_to_end(double x) const {
   const Panel& p = panel_at(x);
   const double t = std::clamp((x - p.lo) * p.scale - 1.0, -1.0, 1.0);
-  return p.integral_to_end - clenshaw(p.integral_coefficients, p.degree + 1, t);
+  return p.integral_to_end - p.fast_integral(t);
 }
 
 }  // namespace kavo::exact

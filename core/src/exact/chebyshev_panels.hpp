@@ -24,6 +24,23 @@ class ChebyshevPanels {
   bool build(const std::function<double(double)>& f, std::span<const double> initial_ends,
              double tolerance, bool with_integral, int max_degree = kMaxDegree);
 
+  // A sample with its own error (from an inner quadrature, say).
+  struct Sample {
+    double value;
+    double error;
+  };
+  // For a function whose errors matter with a weight: the weighted error
+  // sum over panels of (error on the panel) * weight(lo, hi) is kept within
+  // about budget by giving each panel the tolerance budget * (its share of
+  // the interval) / weight(lo, hi). f receives the point and the tolerance
+  // of its panel, and the errors of its samples enter each panel's error
+  // (times 4, covering the growth of interpolation at Chebyshev points).
+  bool build_weighted(const std::function<Sample(double, double)>& f,
+                      std::span<const double> initial_ends, double budget,
+                      const std::function<double(double, double)>& weight, int max_degree = kMaxDegree);
+  // The weighted error sum of the last build_weighted.
+  double weighted_error() const { return weighted_error_; }
+
   double value(double x) const;
   // The integral of f from x to the right end (build with_integral).
   double integral_to_end(double x) const;
@@ -38,6 +55,17 @@ class ChebyshevPanels {
   int evaluations() const { return evaluations_; }
 
  private:
+  // sum_k c_k T_k(x) evaluated as E(y) + x O(y) with y = 2x^2 - 1: two
+  // independent Clenshaw recurrences of half the length, which run side by
+  // side instead of one after the other.
+  struct SplitSeries {
+    static constexpr int kSize = kMaxDegree / 2 + 2;
+    std::array<double, kSize> even{};
+    std::array<double, kSize> odd{};
+    int length = 0;  // terms of each part
+    void assign(const double* c, int degree);
+    double operator()(double x) const;
+  };
   struct Panel {
     double lo = 0.0;
     double hi = 0.0;
@@ -45,11 +73,19 @@ class ChebyshevPanels {
     int degree = 0;
     std::array<double, kMaxDegree + 1> coefficients{};
     std::array<double, kMaxDegree + 2> integral_coefficients{};
+    SplitSeries fast_value;
+    SplitSeries fast_integral;
     double integral_to_end = 0.0;  // from lo to the right end
   };
   const Panel& panel_at(double x) const;
 
+  bool build_panels(const std::function<Sample(double, double)>& f,
+                    std::span<const double> initial_ends, double tolerance,
+                    const std::function<double(double, double)>* weight, bool with_integral,
+                    int max_degree);
+
   std::vector<Panel> panels_;
+  double weighted_error_ = 0.0;
   double sup_error_ = 0.0;
   double integrated_error_ = 0.0;
   int evaluations_ = 0;

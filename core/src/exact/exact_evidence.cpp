@@ -47,7 +47,7 @@ struct TailFunction {
 };
 
 // Where the integrand h_a(rho sin t) T_b(rho cos t) changes character: the
-// panel ends of a's density seen through sin, those of b (and c) through cos.
+// scale ends of a's density seen through sin, those of b (and c) through cos.
 Breakpoints angle_breaks(double rho, const RadialSeries& a, const RadialSeries& b,
                          const RadialSeries* c = nullptr) {
   Breakpoints breaks;
@@ -208,8 +208,7 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
       // (smooth there: the two-factor density is finite at the origin) whose
       // nodes follow only the inner factors' structure.
       const int outer_panels = 1 + s0.structure_count() + s1.structure_count() + s2.structure_count();
-      const int inner_panels = 1 + s1.structure_count() + s2.structure_count();
-      const bool use_series = outer_panels * 21 > inner_panels * 33;
+      const bool use_series = outer_panels > 1;
       ChebyshevPanels tail23_series;
       double series23_error = 0.0;
       if (use_series) {
@@ -228,17 +227,27 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
           if (ends[i] > 1.01 * ends[kept - 1] && ends[i] < 0.99 * gap) ends[kept++] = ends[i];
         }
         ends[kept++] = gap;
-        double worst_inner = 0.0;
-        converged = tail23_series.build(
-                        [&](double rho2) {
+        // An error of T23 at rho reaches the result through the outer
+        // integral weighted by the mass of r1 near sqrt(R^2 - rho^2): a panel
+        // [s_a, s_b] of rho^2 weighs the mass of r1 in
+        // [sqrt(R^2 - s_b), sqrt(R^2 - s_a)]. Panels whose r1 lies far in its
+        // tail need little accuracy.
+        const TailFunction tail0{&s0, anchor[order[0]].value};
+        const auto weight = [&](double s_a, double s_b) {
+          const double r_near = std::sqrt(std::max(gap - s_b, 0.0));
+          const double r_far = std::sqrt(std::max(gap - s_a, 0.0));
+          return std::max(0.0, tail0(r_near) - tail0(r_far));
+        };
+        converged = tail23_series.build_weighted(
+                        [&](double rho2, double panel_tolerance) {
                           double e = 0.0;
-                          const double v = tail23_direct(std::sqrt(std::max(rho2, 0.0)), target / 16.0, e);
-                          worst_inner = std::max(worst_inner, e);
-                          return v;
+                          const double v = tail23_direct(std::sqrt(std::max(rho2, 0.0)),
+                                                         0.25 * panel_tolerance, e);
+                          return ChebyshevPanels::Sample{v, e};
                         },
-                        std::span<const double>(ends.data(), kept), target / 16.0, false) &&
+                        std::span<const double>(ends.data(), kept), target / 4.0, weight) &&
                     converged;
-        series23_error = tail23_series.sup_error() + worst_inner;
+        series23_error = tail23_series.weighted_error();
       }
       const double inner_budget = target / 4.0;
       const auto integrand = [&](double s, double c) -> Weighted {
