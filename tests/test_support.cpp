@@ -76,6 +76,23 @@ Captured run_in_process(const kavo::HypothesisSpec& spec, const std::string& arg
                                          {files.out, files.err}));
 }
 
+namespace {
+
+// Starts path with the file actions (destroyed here), waits for it and
+// collects what it wrote to the capture files.
+Captured spawn_and_collect(const std::string& path, std::vector<char*>& argv,
+                           posix_spawn_file_actions_t& actions, CaptureFiles& files) {
+  pid_t pid;
+  const int failed = posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ);
+  posix_spawn_file_actions_destroy(&actions);
+  if (failed != 0) throw std::runtime_error("cannot start " + path);
+  int wstatus = 0;
+  waitpid(pid, &wstatus, 0);
+  return files.collect(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus));
+}
+
+}  // namespace
+
 std::string binary_path(const std::string& program) {
   return std::string(KAVO_BIN_DIR) + "/" + program;
 }
@@ -95,14 +112,7 @@ Captured run_binary_redirected(const std::string& program, const std::vector<std
   }
   posix_spawn_file_actions_addopen(&actions, 2, stderr_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
   posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-  pid_t pid;
-  if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-    throw std::runtime_error("cannot start " + path);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  return files.collect(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus));
+  return spawn_and_collect(path, argv, actions, files);
 }
 
 Captured run_binary(const std::string& program, const std::vector<std::string>& args,
@@ -117,14 +127,7 @@ Captured run_binary(const std::string& program, const std::vector<std::string>& 
   posix_spawn_file_actions_adddup2(&actions, fileno(files.err), 2);
   posix_spawn_file_actions_addopen(&actions, 0, stdin_path.empty() ? "/dev/null" : stdin_path.c_str(),
                                    O_RDONLY, 0);
-  pid_t pid;
-  if (posix_spawn(&pid, path.c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-    throw std::runtime_error("cannot start " + path);
-  }
-  posix_spawn_file_actions_destroy(&actions);
-  int wstatus = 0;
-  waitpid(pid, &wstatus, 0);
-  return files.collect(WIFEXITED(wstatus) ? WEXITSTATUS(wstatus) : 128 + WTERMSIG(wstatus));
+  return spawn_and_collect(path, argv, actions, files);
 }
 
 std::vector<std::string> lines_of(const std::string& text) {
