@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "fuzz_support.hpp"
+#include "quoted_tsv.hpp"
 #include "reader.hpp"
 
 namespace {
@@ -33,44 +34,6 @@ std::vector<std::string> content_lines(const std::string& input) {
     if (i < line.size() && line[i] != '#') lines.push_back(line);
   }
   return lines;
-}
-
-// Reads tab-separated output with CSV quoting into rows of fields.
-std::vector<std::vector<std::string>> read_tsv(const std::string& text, bool& well_formed) {
-  std::vector<std::vector<std::string>> rows(1);
-  std::string field;
-  bool quoted = false, at_start = true;
-  well_formed = true;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        field += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-        if (i + 1 < text.size() && text[i + 1] != '\t' && text[i + 1] != '\n') well_formed = false;
-      } else {
-        field += c;
-      }
-    } else if (c == '"' && at_start) {
-      quoted = true;
-    } else if (c == '"') {
-      well_formed = false;  // a bare quote inside a field would confuse readers
-    } else if (c == '\t' || c == '\n') {
-      rows.back().push_back(field);
-      field.clear();
-      at_start = true;
-      if (c == '\n') rows.emplace_back();
-      continue;
-    } else {
-      field += c;
-    }
-    at_start = false;
-  }
-  if (quoted || !field.empty() || !rows.back().empty()) well_formed = false;
-  rows.pop_back();
-  return rows;
 }
 
 }  // namespace
@@ -118,7 +81,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::size_t tables = lines.size() - (header ? 1 : 0);
 
   bool well_formed = true;
-  const auto rows = read_tsv(run.out, well_formed);
+  const auto rows = kavo_test::read_quoted_tsv(run.out, well_formed);
   const std::string context = input + "\n--- output ---\n" + run.out + "--- errors ---\n" + run.err;
   kavo_fuzz::require(well_formed, "the output reads back as tab-separated text", context);
   kavo_fuzz::require(rows.size() == tables + 1, "one output row per table line, plus the header", context);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "progress.hpp"
+#include "quoted_tsv.hpp"
 #include "reader.hpp"
 #include "writer.hpp"
 
@@ -26,41 +27,6 @@ std::vector<std::string> split(const std::string& line, Separator sep, bool expe
 }
 
 using Texts = std::vector<std::string>;
-
-// Reads tab-separated text with CSV quoting the way R's read.delim and
-// pandas do: a field starting with '"' runs to the next lone '"', across
-// tabs and line ends; '""' is a quote.
-std::vector<Texts> read_tsv(const std::string& text) {
-  std::vector<Texts> rows(1);
-  std::string field;
-  bool quoted = false, at_start = true;
-  for (std::size_t i = 0; i < text.size(); ++i) {
-    const char c = text[i];
-    if (quoted) {
-      if (c == '"' && i + 1 < text.size() && text[i + 1] == '"') {
-        field += '"';
-        ++i;
-      } else if (c == '"') {
-        quoted = false;
-      } else {
-        field += c;
-      }
-    } else if (c == '"' && at_start) {
-      quoted = true;
-      at_start = false;
-    } else if (c == '\t' || c == '\n') {
-      rows.back().push_back(field);
-      field.clear();
-      at_start = true;
-      if (c == '\n') rows.emplace_back();
-    } else {
-      field += c;
-      at_start = false;
-    }
-  }
-  rows.pop_back();
-  return rows;
-}
 
 const Program kHw = program_of(kavo::Hypothesis::hardy_weinberg);
 
@@ -163,7 +129,9 @@ TEST(Writer, LabelsComeBackExactlyThroughTsvQuoting) {
     row.label = label;
     table += row_prefix(columns, row, 3) + row_result(nullptr);
   }
-  const auto rows = read_tsv(table);
+  bool well_formed = false;
+  const auto rows = kavo_test::read_quoted_tsv(table, well_formed);
+  EXPECT_TRUE(well_formed);
   ASSERT_EQ(rows.size(), labels.size() + 1);
   EXPECT_EQ(rows[0][0], "marker \"id\"");
   for (std::size_t i = 0; i < labels.size(); ++i) {
