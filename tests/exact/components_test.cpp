@@ -1,6 +1,8 @@
 // The building blocks of the exact evidence, each against an independent
 // long double or Boost computation.
 
+#include <algorithm>
+#include <array>
 #include <cmath>
 #include <vector>
 
@@ -244,19 +246,42 @@ TEST(PosteriorFactors, GapMatchesLongDoubleKernels) {
   }
 }
 
+TEST(PosteriorFactors, BreakingOrderIsAPermutationWithTheLargestFirstAndTheSmallestNext) {
+  const std::vector<std::vector<double>> cases = {
+      {1, 2, 3}, {3, 2, 1}, {2, 3, 1}, {5, 5, 5, 5}, {0.001, 7, 0.002, 3}, {9, 0.5, 4, 0.25}};
+  for (const auto& e : cases) {
+    const std::array<int, 4> order = breaking_order(e);
+    const std::size_t size = e.size();
+    std::vector<int> seen(order.begin(), order.begin() + static_cast<long>(size));
+    std::sort(seen.begin(), seen.end());
+    for (std::size_t i = 0; i < size; ++i) EXPECT_EQ(seen[i], static_cast<int>(i));
+    EXPECT_EQ(e[order[0]], *std::max_element(e.begin(), e.end()));
+    double smallest_of_rest = 1e300;
+    for (std::size_t i = 1; i < size; ++i) smallest_of_rest = std::min(smallest_of_rest, e[order[i]]);
+    EXPECT_EQ(e[order[1]], smallest_of_rest);
+    if (size == 4) {
+      EXPECT_LT(order[2], order[3]);
+    }
+  }
+}
+
 TEST(PosteriorFactors, StickBreakingShapes) {
   const std::vector<double> a = {2, 3, 4, 5};
   const std::vector<int> blocks = {4};
   const std::vector<double> p = {0.25, 0.25, 0.25, 0.25};
   PosteriorFactors f;
   ASSERT_TRUE(factor_posterior(a, blocks, p, f));
+  // Exponents e = a - 1 = {1, 2, 3, 4}: the largest cell is broken off
+  // first, then the smallest, then the others in their order.
   ASSERT_EQ(f.count, 3);
-  EXPECT_EQ(f.factors[0].alpha, 1.0);
-  EXPECT_EQ(f.factors[0].beta, 9.0);
+  EXPECT_EQ(f.factors[0].alpha, 4.0);
+  EXPECT_EQ(f.factors[0].beta, 6.0);
   EXPECT_EQ(f.factors[0].jacobian_power, 2);
-  EXPECT_EQ(f.factors[1].beta, 7.0);
+  EXPECT_EQ(f.factors[1].alpha, 1.0);
+  EXPECT_EQ(f.factors[1].beta, 5.0);
   EXPECT_EQ(f.factors[1].jacobian_power, 1);
-  EXPECT_EQ(f.factors[2].alpha, 3.0);
+  EXPECT_EQ(f.factors[2].alpha, 2.0);
+  EXPECT_EQ(f.factors[2].beta, 3.0);
   EXPECT_EQ(f.factors[2].jacobian_power, 0);
   const std::vector<int> two_blocks = {2, 2};
   ASSERT_TRUE(factor_posterior(a, two_blocks, std::vector<double>{0.5, 0.5, 0.5, 0.5}, f));

@@ -38,24 +38,25 @@ constexpr std::array<double, 2 * kN> kCos = make_cos_table();
 
 }  // namespace
 
-void ChebyshevPanels::SplitSeries::assign(const double* c, int degree) {
+void ChebyshevPanels::split_terms(const double* c, int degree, double* out) {
   // Even part: c_2j T_2j(x) = c_2j T_j(y). Odd part: T_(2j+1)(x) = x O_j(y)
   // with O_0 = 1 and O_j + O_(j-1) = 2 T_j(y), so that
   // sum_j d_j O_j = sum_i T_i(y) 2 sum_(j >= i) (-1)^(j-i) d_j (half that for i = 0).
-  even.fill(0.0);
-  odd.fill(0.0);
+  const int length = split_length(degree);
   const int even_count = degree / 2 + 1;
   const int odd_count = (degree + 1) / 2;
-  for (int j = 0; j < even_count; ++j) even[j] = c[2 * j];
+  for (int j = 0; j < length; ++j) {
+    out[2 * j] = j < even_count ? c[2 * j] : 0.0;
+    out[2 * j + 1] = 0.0;
+  }
   double suffix = 0.0;  // sum_(j >= i) (-1)^(j-i) d_j, built from the top
   for (int i = odd_count - 1; i >= 0; --i) {
     suffix = c[2 * i + 1] - suffix;
-    odd[i] = i == 0 ? suffix : 2.0 * suffix;
+    out[2 * i + 1] = i == 0 ? suffix : 2.0 * suffix;
   }
-  length = std::max(even_count, odd_count);
 }
 
-double ChebyshevPanels::SplitSeries::operator()(double x) const {
+double ChebyshevPanels::split_sum(const double* terms, int length, double x) {
   const double y = 2.0 * x * x - 1.0;
   const double two_y = 2.0 * y;
   double e1 = 0.0;
@@ -63,14 +64,14 @@ double ChebyshevPanels::SplitSeries::operator()(double x) const {
   double o1 = 0.0;
   double o2 = 0.0;
   for (int k = length - 1; k >= 1; --k) {
-    const double e0 = (even[k] - e2) + two_y * e1;
-    const double o0 = (odd[k] - o2) + two_y * o1;
+    const double e0 = (terms[2 * k] - e2) + two_y * e1;
+    const double o0 = (terms[2 * k + 1] - o2) + two_y * o1;
     e2 = e1;
     e1 = e0;
     o2 = o1;
     o1 = o0;
   }
-  return (even[0] + y * e1 - e2) + x * (odd[0] + y * o1 - o2);
+  return (terms[0] + y * e1 - e2) + x * (terms[1] + y * o1 - o2);
 }
 
 bool ChebyshevPanels::build(const std::function<double(double)>& f,
@@ -91,7 +92,11 @@ bool ChebyshevPanels::build_panels(const std::function<Sample(double, double)>& 
                                    std::span<const double> initial_ends, double tolerance,
                                    const std::function<double(double, double)>* weight,
                                    bool with_integral, int max_degree) {
-  panels_.clear();
+  std::vector<Panel> panels;
+  bool within_budget = true;
+  starts_.clear();
+  evaluators_.clear();
+  terms_.clear();
   sup_error_ = 0.0;
   integrated_error_ = 0.0;
   weighted_error_ = 0.0;
@@ -116,7 +121,6 @@ bool ChebyshevPanels::build_panels(const std::function<Sample(double, double)>& 
     Panel panel;
     panel.lo = p.lo;
     panel.hi = p.hi;
-    panel.scale = 1.0 / half;
     const double panel_weight = weight != nullptr ? (*weight)(p.lo, p.hi) : 1.0;
     const double panel_tolerance =
         weight != nullptr ? tolerance * (p.hi - p.lo) / (total_width * std::max(panel_weight, 1e-300))
@@ -124,17 +128,23 @@ bool ChebyshevPanels::build_panels(const std::function<Sample(double, double)>& 
     double largest = 0.0;
     double sample_error = 0.0;
     double estimate = 0.0;
+    double previous_estimate = 0.0;
     bool converged = false;
-    for (int degree = kN / 2; degree <= max_degree && !converged; degree *= 2) {
-      // Degree 16 samples the even points; degree 32 adds the odd ones.
-      for (int j = degree == kN ? 1 : 0; j <= kN; j += 2) {
+    bool hopeless = false;
+    int sampled_stride = 0;  // the grid stride sampled so far (0: none)
+    for (int degree = kMinDegree; degree <= max_degree && !converged && !hopeless; degree *= 2) {
+      // The grids are nested: degree d samples every (kN / d)-th point of the
+      // 33-point grid, so each step up only adds the points in between.
+      const int stride = kN / degree;
+      for (int j = 0; j <= kN; j += stride) {
+        if (sampled_stride != 0 && j % sampled_stride == 0) continue;
         const Sample sample = f(mid + half * kCos[j], panel_tolerance);
         values[j] = sample.value;
         sample_error = std::max(sample_error, sample.error);
         largest = std::max(largest, std::fabs(values[j]));
         ++evaluations_;
       }
-      const int stride = kN / degree;
+      sampled_stride = stride;
       auto& c = panel.coefficients;
       c.fill(0.0);
       for (int k = 0; k <= degree; ++k) {
@@ -150,11 +160,29 @@ bool ChebyshevPanels::build_panels(const std::function<Sample(double, double)>& 
                  0.1 * (std::fabs(c[degree - 3]) + std::fabs(c[degree - 2]));
       // Rounding of the samples puts a floor under the coefficients.
       const double floor = 64.0 * 2.2e-16 * largest;
-      converged = estimate <= std::max(panel_tolerance, floor);
+      const double target = std::max(panel_tolerance, floor);
+      // The lowest degree sees too few coefficients to be trusted near the
+      // tolerance: it must clear it by a wide margin.
+      converged = estimate <= (degree == kMinDegree ? 0.01 : 1.0) * target;
       panel.degree = degree;
+      // Were the coefficients to fall off geometrically, doubling the degree
+      // again would square the fall seen over the last doubling; near a
+      // singularity they fall more slowly than that, so the projection takes
+      // the fall once. When it still misses the target tenfold, the panel is
+      // halved at once, saving the samples of a futile step.
+      if (!converged && degree < max_degree && previous_estimate > 0.0) {
+        const double fall = std::min(1.0, estimate / previous_estimate);
+        hopeless = estimate * fall > 10.0 * target;
+      }
+      previous_estimate = estimate;
+    }
+    if (!converged && static_cast<int>(panels.size() + stack.size()) + 2 > kMaxPanels) {
+      // Out of panels: keep this one as it stands (its estimate enters the
+      // errors) so that the approximation stays whole, and report failure.
+      within_budget = false;
+      converged = true;
     }
     if (!converged) {
-      if (static_cast<int>(panels_.size() + stack.size()) + 2 > kMaxPanels) return false;
       stack.push_back({mid, p.hi});
       stack.push_back({p.lo, mid});
       continue;
@@ -175,49 +203,65 @@ bool ChebyshevPanels::build_panels(const std::function<Sample(double, double)>& 
       ic[0] = -at_minus_one;
       for (double& v : ic) v *= half;
     }
-    panel.fast_value.assign(panel.coefficients.data(), panel.degree);
-    if (with_integral) panel.fast_integral.assign(panel.integral_coefficients.data(), panel.degree + 1);
     estimate += 4.0 * sample_error;
     sup_error_ = std::max(sup_error_, estimate);
     integrated_error_ += estimate * (p.hi - p.lo);
     weighted_error_ += estimate * panel_weight;
-    panels_.push_back(panel);
+    panels.push_back(panel);
   }
   if (with_integral) {
     // Panels were produced left to right; accumulate from the right end.
     double sum = 0.0;
-    for (auto it = panels_.rbegin(); it != panels_.rend(); ++it) {
+    for (auto it = panels.rbegin(); it != panels.rend(); ++it) {
       double panel_integral = 0.0;
       for (int k = 0; k <= it->degree + 1; ++k) panel_integral += it->integral_coefficients[k];  // F(1)
       sum += panel_integral;
       it->integral_to_end = sum;
     }
   }
-  return true;
+  for (const Panel& panel : panels) {
+    Evaluator e;
+    e.lo = panel.lo;
+    e.scale = 2.0 / (panel.hi - panel.lo);
+    e.integral_to_end = panel.integral_to_end;
+    e.value_length = split_length(panel.degree);
+    e.value_terms = terms_.size();
+    terms_.resize(terms_.size() + 2 * static_cast<std::size_t>(e.value_length));
+    split_terms(panel.coefficients.data(), panel.degree, terms_.data() + e.value_terms);
+    if (with_integral) {
+      e.integral_length = split_length(panel.degree + 1);
+      e.integral_terms = terms_.size();
+      terms_.resize(terms_.size() + 2 * static_cast<std::size_t>(e.integral_length));
+      split_terms(panel.integral_coefficients.data(), panel.degree + 1, terms_.data() + e.integral_terms);
+    }
+    starts_.push_back(panel.lo);
+    evaluators_.push_back(e);
+  }
+  return within_budget;
 }
 
-const ChebyshevPanels::Panel& ChebyshevPanels::panel_at(double x) const {
+const ChebyshevPanels::Evaluator& ChebyshevPanels::evaluator_at(double x) const {
   // Branch-free binary search for the last panel starting at or below x.
-  const Panel* base = panels_.data();
-  std::size_t n = panels_.size();
+  const double* base = starts_.data();
+  std::size_t n = starts_.size();
   while (n > 1) {
     const std::size_t half = n / 2;
-    base = base[half].lo <= x ? base + half : base;
+    base = base[half] <= x ? base + half : base;
     n -= half;
   }
-  return *base;
+  return evaluators_[static_cast<std::size_t>(base - starts_.data())];
 }
 
 double ChebyshevPanels::value(double x) const {
-  const Panel& p = panel_at(x);
-  const double t = std::clamp((x - p.lo) * p.scale - 1.0, -1.0, 1.0);
-  return p.fast_value(t);
+  const Evaluator& e = evaluator_at(x);
+  const double t = std::clamp((x - e.lo) * e.scale - 1.0, -1.0, 1.0);
+  return split_sum(terms_.data() + e.value_terms, e.value_length, t);
 }
 
 double ChebyshevPanels::integral_to_end(double x) const {
-  const Panel& p = panel_at(x);
-  const double t = std::clamp((x - p.lo) * p.scale - 1.0, -1.0, 1.0);
-  return p.integral_to_end - p.fast_integral(t);
+  const Evaluator& e = evaluator_at(x);
+  const double t = std::clamp((x - e.lo) * e.scale - 1.0, -1.0, 1.0);
+  return e.integral_to_end - split_sum(terms_.data() + e.integral_terms, e.integral_length, t);
 }
 
 }  // namespace kavo::exact

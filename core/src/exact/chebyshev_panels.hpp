@@ -1,7 +1,9 @@
 #pragma once
-// A function on an interval as piecewise Chebyshev series of degree 16 or
-// 32, built adaptively: degree 16 from the even points of the 33-point grid,
-// the odd points only when 16 falls short, and a panel halved when 32 does.
+// A function on an interval as piecewise Chebyshev series of degree 8, 16
+// or 32, built adaptively on nested grids: degree 8 from every fourth point
+// of the 33-point grid, the points in between only when it falls short, and
+// a panel halved when 32 does (or when the fall of the coefficients shows
+// that it will).
 // Optionally with the running integral of each panel.
 
 #include <array>
@@ -14,13 +16,15 @@ namespace kavo::exact {
 class ChebyshevPanels {
  public:
   static constexpr int kMaxDegree = 32;
+  static constexpr int kMinDegree = 8;
   static constexpr int kMaxPanels = 96;
 
   // Approximates f on [initial_ends.front(), initial_ends.back()], starting
   // from the panels between consecutive ends, to a sup-norm error of about
   // tolerance, with degree up to max_degree (16 or 32; a lower degree means
   // more panels but cheaper evaluation). Returns false when the panel
-  // budget ran out.
+  // budget ran out (the approximation is then whole but short of the
+  // tolerance on some panels).
   bool build(const std::function<double(double)>& f, std::span<const double> initial_ends,
              double tolerance, bool with_integral, int max_degree = kMaxDegree);
 
@@ -44,47 +48,54 @@ class ChebyshevPanels {
   double value(double x) const;
   // The integral of f from x to the right end (build with_integral).
   double integral_to_end(double x) const;
-  double total_integral() const { return panels_.empty() ? 0.0 : panels_.front().integral_to_end; }
+  double total_integral() const { return evaluators_.empty() ? 0.0 : evaluators_.front().integral_to_end; }
 
   double sup_error() const { return sup_error_; }
   // The integral of the estimated pointwise error.
   double integrated_error() const { return integrated_error_; }
-  int panel_count() const { return static_cast<int>(panels_.size()); }
+  int panel_count() const { return static_cast<int>(starts_.size()); }
   // The left end of panel i.
-  double panel_start(int i) const { return panels_[static_cast<std::size_t>(i)].lo; }
+  double panel_start(int i) const { return starts_[static_cast<std::size_t>(i)]; }
   int evaluations() const { return evaluations_; }
 
  private:
   // sum_k c_k T_k(x) evaluated as E(y) + x O(y) with y = 2x^2 - 1: two
   // independent Clenshaw recurrences of half the length, which run side by
-  // side instead of one after the other.
-  struct SplitSeries {
-    static constexpr int kSize = kMaxDegree / 2 + 2;
-    std::array<double, kSize> even{};
-    std::array<double, kSize> odd{};
-    int length = 0;  // terms of each part
-    void assign(const double* c, int degree);
-    double operator()(double x) const;
-  };
+  // side instead of one after the other. The terms of both parts are stored
+  // interleaved (e_0, o_0, e_1, o_1, ...) in one flat array shared by all
+  // panels, so that an evaluation reads a few adjacent cache lines.
+  static int split_length(int degree) { return degree / 2 + 1; }
+  static void split_terms(const double* c, int degree, double* out);
+  static double split_sum(const double* terms, int length, double x);
+
   struct Panel {
     double lo = 0.0;
     double hi = 0.0;
-    double scale = 0.0;  // 2 / (hi - lo)
     int degree = 0;
     std::array<double, kMaxDegree + 1> coefficients{};
     std::array<double, kMaxDegree + 2> integral_coefficients{};
-    SplitSeries fast_value;
-    SplitSeries fast_integral;
     double integral_to_end = 0.0;  // from lo to the right end
   };
-  const Panel& panel_at(double x) const;
+  // What an evaluation needs of a panel.
+  struct Evaluator {
+    double lo = 0.0;
+    double scale = 0.0;  // 2 / (hi - lo)
+    double integral_to_end = 0.0;
+    int value_length = 0;
+    int integral_length = 0;
+    std::size_t value_terms = 0;     // offsets into terms_
+    std::size_t integral_terms = 0;
+  };
+  const Evaluator& evaluator_at(double x) const;
 
   bool build_panels(const std::function<Sample(double, double)>& f,
                     std::span<const double> initial_ends, double tolerance,
                     const std::function<double(double, double)>* weight, bool with_integral,
                     int max_degree);
 
-  std::vector<Panel> panels_;
+  std::vector<double> starts_;  // panel left ends, for the search
+  std::vector<Evaluator> evaluators_;
+  std::vector<double> terms_;
   double weighted_error_ = 0.0;
   double sup_error_ = 0.0;
   double integrated_error_ = 0.0;

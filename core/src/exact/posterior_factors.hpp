@@ -25,6 +25,11 @@ struct PosteriorFactors {
 bool factor_posterior(std::span<const double> a, std::span<const int> blocks,
                       std::span<const double> point, PosteriorFactors& out);
 
+// The order in which the cells of a block (e = a - 1, 3 or 4 cells) are
+// broken off: the largest first, then the smallest, then the others as
+// they stand. The first size entries are a permutation of 0..size-1.
+std::array<int, 4> breaking_order(std::span<const double> e);
+
 // Delta of one Dirichlet block, e = a - 1 > 0: with E = sum e and the mode
 // m = e / E, Delta = sum e_i ln(m_i / p_i) = sum e_i phi(p_i / m_i) with
 // phi(x) = x - 1 - ln x >= 0 when both points lie on the simplex: a sum of
