@@ -134,6 +134,27 @@ TEST(BetaBlock, LevelRootsSolveOnTheirSide) {
   }
 }
 
+// A hint from a nearby level changes where the iteration starts, not where
+// it ends: levels visited up, down and with jumps, as the panel builds do.
+TEST(BetaBlock, HintedLevelRootsMatchUnhinted) {
+  for (const Shape& s : kShapes) {
+    const BetaBlock b = make_beta_block(s.alpha, s.beta, s.k);
+    RootHint low;
+    RootHint high;
+    for (double r : {0.5, 0.55, 0.6, 3.0, 2.9, 2.5, 1e-4, 1.2e-4, 7.0, 6.0, 0.02, 0.021}) {
+      const double t = r * r / b.n;
+      const double w_low = level_root(b, t, -1, &low);
+      const double w_high = level_root(b, t, 1, &high);
+      EXPECT_LT(w_low, 0.0);
+      EXPECT_GT(w_high, 0.0);
+      EXPECT_NEAR(w_low, level_root(b, t, -1), 1e-14 * -w_low) << s.alpha << " " << s.beta << " r=" << r;
+      EXPECT_NEAR(w_high, level_root(b, t, 1), 1e-14 * w_high) << s.alpha << " " << s.beta << " r=" << r;
+      EXPECT_EQ(low.t, t);
+      EXPECT_EQ(high.w, w_high);
+    }
+  }
+}
+
 // The radial density integrates to one minus the incomplete-beta tail.
 TEST(BetaBlock, RadialDensityIntegratesToTail) {
   for (const Shape& s : kShapes) {

@@ -92,31 +92,42 @@ PsiTerms psi_terms(const BetaBlock& b, double w) {
 
 }  // namespace
 
-double level_root(const BetaBlock& b, double t, int side) {
+double level_root(const BetaBlock& b, double t, int side, RootHint* hint) {
   const double m = b.m;
   // psi lies above its asymptotes (it is convex), which bounds the root.
   // A relative margin covers the rounding of the bound itself.
   const double upper = (side > 0 ? (t - std::log(m)) / b.one_minus_m : (t - std::log1p(-m)) / m) *
                        (1.0 + 1e-12);
-  // Start from the inverted Taylor series: with psi = a2 w^2 (1 + c1 w + c2 w^2 + ...),
-  // c1 = (1 - 2m) / 3 and c2 = (1 - 6m(1 - m)) / 12 (cumulants of a Bernoulli
-  // variable), w = s - c1 s^2 / 2 + (5 c1^2 / 8 - c2 / 2) s^3 with s = side sqrt(t / a2).
-  const double s = side * std::sqrt(t / b.half_curvature);
-  double v = std::fabs(s);
-  if (v < 1.5) {
-    const double c1 = (1.0 - 2.0 * m) / 3.0;
-    const double c2 = (1.0 - 6.0 * m * b.one_minus_m) / 12.0;
-    v = std::fabs(s * (1.0 + s * (-0.5 * c1 + s * (0.625 * c1 * c1 - 0.5 * c2))));
+  double v = 0.0;
+  if (hint != nullptr && hint->t > 0.0 && std::fabs(t - hint->t) <= 0.5 * hint->t) {
+    // Second-order step from the nearby root: t = t_h + p1 d + p2 d^2 / 2.
+    const double d1 = (t - hint->t) / hint->first;
+    const double d = d1 - 0.5 * hint->second * d1 * d1 / hint->first;
+    v = side * (hint->w + d);
+  }
+  if (!(v > 0.0 && v < upper)) {
+    // Start from the inverted Taylor series: with psi = a2 w^2 (1 + c1 w + c2 w^2 + ...),
+    // c1 = (1 - 2m) / 3 and c2 = (1 - 6m(1 - m)) / 12 (cumulants of a Bernoulli
+    // variable), w = s - c1 s^2 / 2 + (5 c1^2 / 8 - c2 / 2) s^3 with s = side sqrt(t / a2).
+    const double s = side * std::sqrt(t / b.half_curvature);
+    v = std::fabs(s);
+    if (v < 1.5) {
+      const double c1 = (1.0 - 2.0 * m) / 3.0;
+      const double c2 = (1.0 - 6.0 * m * b.one_minus_m) / 12.0;
+      v = std::fabs(s * (1.0 + s * (-0.5 * c1 + s * (0.625 * c1 * c1 - 0.5 * c2))));
+    }
   }
   v = std::min(v, upper);
   double lo = 0.0;
   double hi = upper;
   const double log_t = std::log(t);
+  PsiTerms last{t, 0.0, 0.0};
   // Halley on G(v) = ln psi(side v) - ln t, concave in v, within a bracket:
   // a step that would cross the lower end is replaced by bisection, so the
   // mode is never crossed.
   for (int iteration = 0; iteration < 100; ++iteration) {
     const PsiTerms p = psi_terms(b, side * v);
+    last = p;
     const double g = std::log(p.value) - log_t;
     if (g == 0.0) break;
     if (g < 0.0) lo = v;
@@ -140,15 +151,21 @@ double level_root(const BetaBlock& b, double t, int side) {
     if (next == v) break;
     v = next;
   }
-  return side * v;
+  const double w = side * v;
+  if (hint != nullptr && last.first != 0.0) {
+    // The derivatives of the last iterate stand in for those at the root.
+    *hint = RootHint{t, w, last.first, last.second};
+  }
+  return w;
 }
 
-double radial_density(const BetaBlock& b, double r) {
+double radial_density(const BetaBlock& b, double r, RadialHint* hint) {
   const double t = r * r / b.n;
   if (!(t > 1e-280)) return b.density_at_zero;
   double sum = 0.0;
   for (int side = -1; side <= 1; side += 2) {
-    const double w = level_root(b, t, side);
+    RootHint* side_hint = hint == nullptr ? nullptr : side < 0 ? &hint->low : &hint->high;
+    const double w = level_root(b, t, side, side_hint);
     const double log_norm = log_normaliser(b, w);
     // y / m = e^(w - L), (1 - y) / (1 - m) = e^(-L); dw/dr = 2 r / (n psi'(w)).
     const double log_ratio = -r * r + b.c_low * (w - log_norm) - b.c_high * log_norm;

@@ -43,12 +43,28 @@ double psi_derivative(const BetaBlock& b, double w);
 // ln(1 - m + m e^w), the normaliser of y at offset w.
 double log_normaliser(const BetaBlock& b, double w);
 
+// A root found before: psi(w) = t with psi' and psi'' there. A root at a
+// nearby level starts from its Taylor step instead of from the mode, which
+// saves an iteration when many roots are taken at close levels.
+struct RootHint {
+  double t = 0.0;  // 0: none yet
+  double w = 0.0;
+  double first = 0.0;
+  double second = 0.0;
+};
+
 // The offset w on the given side of the mode (side < 0: w < 0) with
-// psi(w) = t, for t > 0.
-double level_root(const BetaBlock& b, double t, int side);
+// psi(w) = t, for t > 0. A hint, when given, is used and updated.
+double level_root(const BetaBlock& b, double t, int side, RootHint* hint = nullptr);
+
+// One hint for each side of the mode.
+struct RadialHint {
+  RootHint low;
+  RootHint high;
+};
 
 // The density of r = sqrt(D) at r >= 0.
-double radial_density(const BetaBlock& b, double r);
+double radial_density(const BetaBlock& b, double r, RadialHint* hint = nullptr);
 
 // P(sqrt(D) > r) through the incomplete beta function; accurate to about
 // (a + b) * 2e-17 relative with plain double arithmetic.

@@ -20,8 +20,11 @@ bool RadialSeries::build(const BetaBlock& block, double x_end, double tolerance)
   for (double e : r_ends) rho_ends.push_back(e * e);
   rho_ends.back() = x_end * x_end;
 
-  bool ok = in_rho_.build([&](double rho) { return radial_density(block, std::sqrt(std::max(rho, 0.0))); },
-                          rho_ends, tolerance, false);
+  // Successive samples lie close together: each root starts from the last.
+  RadialHint hint;
+  bool ok = in_rho_.build(
+      [&](double rho) { return radial_density(block, std::sqrt(std::max(rho, 0.0)), &hint); },
+      rho_ends, tolerance, false);
   // The second approximation only has to follow the first; a tenth of the
   // tolerance keeps its own share small. Its samples cost no root, so it
   // takes more panels of degree 16 for cheaper evaluation.
