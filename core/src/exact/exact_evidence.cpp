@@ -231,18 +231,26 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
         // integral weighted by the mass of r1 near sqrt(R^2 - rho^2): a panel
         // [s_a, s_b] of rho^2 weighs the mass of r1 in
         // [sqrt(R^2 - s_b), sqrt(R^2 - s_a)]. Panels whose r1 lies far in its
-        // tail need little accuracy.
+        // tail need little accuracy. The mass is taken from the series of
+        // r1, so its own error is added: a weight is never understated.
         const TailFunction tail0{&s0, anchor[order[0]].value};
         const auto weight = [&](double s_a, double s_b) {
           const double r_near = std::sqrt(std::max(gap - s_b, 0.0));
           const double r_far = std::sqrt(std::max(gap - s_a, 0.0));
-          return std::max(0.0, tail0(r_near) - tail0(r_far));
+          return std::max(0.0, tail0(r_near) - tail0(r_far)) + s0.density_error() * (r_far - r_near);
         };
         converged = tail23_series.build_weighted(
                         [&](double rho2, double panel_tolerance) {
+                          const double rho = std::sqrt(std::max(rho2, 0.0));
+                          const double allowed = 0.25 * panel_tolerance;
+                          const double t2 = tail1(rho);
+                          if (!(allowed < 0.5 * (1.0 - t2))) {
+                            // Where r1 has next to no mass, T23 in [T2(rho), 1]
+                            // is known well enough without the integral.
+                            return ChebyshevPanels::Sample{0.5 * (1.0 + t2), 0.5 * (1.0 - t2)};
+                          }
                           double e = 0.0;
-                          const double v = tail23_direct(std::sqrt(std::max(rho2, 0.0)),
-                                                         0.25 * panel_tolerance, e);
+                          const double v = tail23_direct(rho, allowed, e);
                           return ChebyshevPanels::Sample{v, e};
                         },
                         std::span<const double>(ends.data(), kept), target / 4.0, weight) &&

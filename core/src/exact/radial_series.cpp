@@ -31,6 +31,7 @@ bool RadialSeries::build(const BetaBlock& block, double x_end, double tolerance)
   ok = in_r_.build([&](double r) { return in_rho_.value(r * r); }, r_ends, 0.1 * tolerance, true, 16) &&
        ok;
   integrated_error_ = in_rho_.sup_error() * x_end + in_r_.integrated_error();
+  density_error_ = in_rho_.sup_error() + in_r_.sup_error();
   return ok;
 }
 

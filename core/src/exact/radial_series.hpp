@@ -34,6 +34,9 @@ class RadialSeries {
   double x_end() const { return x_end_; }
   // The integral over [0, x_end] of the estimated error of the density.
   double integrated_error() const { return integrated_error_; }
+  // A bound on the error of the density that mass_to_end integrates, at any
+  // one point: the mass between x and y is good to about density_error() * |y - x|.
+  double density_error() const { return density_error_; }
   int panel_count() const { return in_rho_.panel_count() + in_r_.panel_count(); }
   // The radii in (0, x_end) where the density changes scale (the geometric
   // panel ends of a small exponent), for quadratures that see it.
@@ -46,6 +49,7 @@ class RadialSeries {
   std::vector<double> scale_ends_;
   double x_end_ = 0.0;
   double integrated_error_ = 0.0;
+  double density_error_ = 0.0;
 };
 
 }  // namespace kavo::exact
