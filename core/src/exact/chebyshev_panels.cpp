@@ -38,40 +38,59 @@ constexpr std::array<double, 2 * kN> kCos = make_cos_table();
 
 }  // namespace
 
-void ChebyshevPanels::split_terms(const double* c, int degree, double* out) {
-  // Even part: c_2j T_2j(x) = c_2j T_j(y). Odd part: T_(2j+1)(x) = x O_j(y)
-  // with O_0 = 1 and O_j + O_(j-1) = 2 T_j(y), so that
-  // sum_j d_j O_j = sum_i T_i(y) 2 sum_(j >= i) (-1)^(j-i) d_j (half that for i = 0).
-  const int length = split_length(degree);
-  const int even_count = degree / 2 + 1;
-  const int odd_count = (degree + 1) / 2;
-  for (int j = 0; j < length; ++j) {
-    out[2 * j] = j < even_count ? c[2 * j] : 0.0;
-    out[2 * j + 1] = 0.0;
-  }
+namespace {
+
+// p(x) = sum_(k <= degree) c_k T_k(x) as A(y) + x B(y) with y = 2x^2 - 1,
+// A and B Chebyshev series in y: a_0..a_(degree / 2), b_0..b_((degree - 1) / 2).
+// Even part: c_2j T_2j(x) = c_2j T_j(y). Odd part: T_(2j+1)(x) = x O_j(y)
+// with O_0 = 1 and O_j + O_(j-1) = 2 T_j(y), so that
+// sum_j d_j O_j = sum_i T_i(y) 2 sum_(j >= i) (-1)^(j-i) d_j (half that for i = 0).
+void halve_series(const double* c, int degree, double* a, double* b) {
+  for (int j = 0; j <= degree / 2; ++j) a[j] = c[2 * j];
   double suffix = 0.0;  // sum_(j >= i) (-1)^(j-i) d_j, built from the top
-  for (int i = odd_count - 1; i >= 0; --i) {
+  for (int i = (degree + 1) / 2 - 1; i >= 0; --i) {
     suffix = c[2 * i + 1] - suffix;
-    out[2 * i + 1] = i == 0 ? suffix : 2.0 * suffix;
+    b[i] = i == 0 ? suffix : 2.0 * suffix;
+  }
+}
+
+}  // namespace
+
+void ChebyshevPanels::split_terms(const double* c, int degree, double* out) {
+  // Halved twice: p(x) = A(y) + x B(y), A(y) = AA(z) + y AB(z),
+  // B(y) = BA(z) + y BB(z) with z = 2y^2 - 1, each part of degree at most
+  // degree / 4. Stored as four interleaved columns.
+  std::array<double, kMaxDegree + 2> a{};
+  std::array<double, kMaxDegree + 2> b{};
+  halve_series(c, degree, a.data(), b.data());
+  const int half_degree = degree / 2;  // A and B (padded with zeros)
+  const int length = split_length(degree);
+  std::array<std::array<double, kMaxDegree + 2>, 4> parts{};
+  halve_series(a.data(), half_degree, parts[0].data(), parts[1].data());
+  halve_series(b.data(), half_degree, parts[2].data(), parts[3].data());
+  for (int k = 0; k < length; ++k) {
+    for (int part = 0; part < 4; ++part) out[4 * k + part] = parts[static_cast<std::size_t>(part)][static_cast<std::size_t>(k)];
   }
 }
 
 double ChebyshevPanels::split_sum(const double* terms, int length, double x) {
+  // Four Clenshaw recurrences in z, independent of one another, so that
+  // their latencies overlap.
   const double y = 2.0 * x * x - 1.0;
-  const double two_y = 2.0 * y;
-  double e1 = 0.0;
-  double e2 = 0.0;
-  double o1 = 0.0;
-  double o2 = 0.0;
+  const double z = 2.0 * y * y - 1.0;
+  const double two_z = 2.0 * z;
+  double b1[4] = {0.0, 0.0, 0.0, 0.0};
+  double b2[4] = {0.0, 0.0, 0.0, 0.0};
   for (int k = length - 1; k >= 1; --k) {
-    const double e0 = (terms[2 * k] - e2) + two_y * e1;
-    const double o0 = (terms[2 * k + 1] - o2) + two_y * o1;
-    e2 = e1;
-    e1 = e0;
-    o2 = o1;
-    o1 = o0;
+    for (int part = 0; part < 4; ++part) {
+      const double b0 = (terms[4 * k + part] - b2[part]) + two_z * b1[part];
+      b2[part] = b1[part];
+      b1[part] = b0;
+    }
   }
-  return (terms[0] + y * e1 - e2) + x * (terms[1] + y * o1 - o2);
+  double sum[4];
+  for (int part = 0; part < 4; ++part) sum[part] = terms[part] + z * b1[part] - b2[part];
+  return (sum[0] + y * sum[1]) + x * (sum[2] + y * sum[3]);
 }
 
 bool ChebyshevPanels::build(const std::function<double(double)>& f,
@@ -226,12 +245,12 @@ bool ChebyshevPanels::build_panels(const std::function<Sample(double, double)>& 
     e.integral_to_end = panel.integral_to_end;
     e.value_length = split_length(panel.degree);
     e.value_terms = terms_.size();
-    terms_.resize(terms_.size() + 2 * static_cast<std::size_t>(e.value_length));
+    terms_.resize(terms_.size() + 4 * static_cast<std::size_t>(e.value_length));
     split_terms(panel.coefficients.data(), panel.degree, terms_.data() + e.value_terms);
     if (with_integral) {
       e.integral_length = split_length(panel.degree + 1);
       e.integral_terms = terms_.size();
-      terms_.resize(terms_.size() + 2 * static_cast<std::size_t>(e.integral_length));
+      terms_.resize(terms_.size() + 4 * static_cast<std::size_t>(e.integral_length));
       split_terms(panel.integral_coefficients.data(), panel.degree + 1, terms_.data() + e.integral_terms);
     }
     starts_.push_back(panel.lo);

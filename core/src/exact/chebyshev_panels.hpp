@@ -59,12 +59,12 @@ class ChebyshevPanels {
   int evaluations() const { return evaluations_; }
 
  private:
-  // sum_k c_k T_k(x) evaluated as E(y) + x O(y) with y = 2x^2 - 1: two
-  // independent Clenshaw recurrences of half the length, which run side by
-  // side instead of one after the other. The terms of both parts are stored
-  // interleaved (e_0, o_0, e_1, o_1, ...) in one flat array shared by all
-  // panels, so that an evaluation reads a few adjacent cache lines.
-  static int split_length(int degree) { return degree / 2 + 1; }
+  // sum_k c_k T_k(x) evaluated as four Chebyshev series in z = T_4(x) (see
+  // split_terms): four independent Clenshaw recurrences of a quarter of the
+  // length, which run side by side instead of one after the other. Their
+  // terms are stored interleaved in one flat array shared by all panels, so
+  // that an evaluation reads a few adjacent cache lines.
+  static int split_length(int degree) { return degree / 4 + 1; }
   static void split_terms(const double* c, int degree, double* out);
   static double split_sum(const double* terms, int length, double x);
 
