@@ -216,6 +216,25 @@ TEST(ChebyshevPanels, ValuesAndRunningIntegral) {
   }
 }
 
+// A function no budget of panels can follow to the tolerance (one that
+// oscillates ten thousand times on the interval): the build says so, and
+// still leaves an approximation defined everywhere, with its shortfall in
+// the error estimate.
+TEST(ChebyshevPanels, OutOfPanelsLeavesAWholeApproximation) {
+  const auto wave = [](double x) { return std::sin(6.0e4 * x); };
+  ChebyshevPanels panels;
+  const std::vector<double> ends = {0.0, 1.0};
+  EXPECT_FALSE(panels.build(wave, ends, 1e-14, true));
+  EXPECT_GE(panels.panel_count(), 1);
+  EXPECT_LE(panels.panel_count(), ChebyshevPanels::kMaxPanels);
+  EXPECT_GT(panels.sup_error(), 1e-3);
+  for (int i = 0; i <= 1000; ++i) {
+    const double x = i / 1000.0;
+    EXPECT_TRUE(std::isfinite(panels.value(x))) << x;
+    EXPECT_TRUE(std::isfinite(panels.integral_to_end(x))) << x;
+  }
+}
+
 // Panels that weigh little are allowed a looser fit, and the weighted error
 // sum stays within the budget.
 TEST(ChebyshevPanels, WeightedBuildSpendsWhereTheWeightIs) {

@@ -68,8 +68,8 @@ void ChebyshevPanels::split_terms(const double* c, int degree, double* out) {
   std::array<std::array<double, kMaxDegree + 2>, 4> parts{};
   halve_series(a.data(), half_degree, parts[0].data(), parts[1].data());
   halve_series(b.data(), half_degree, parts[2].data(), parts[3].data());
-  for (int k = 0; k < length; ++k) {
-    for (int part = 0; part < 4; ++part) out[4 * k + part] = parts[static_cast<std::size_t>(part)][static_cast<std::size_t>(k)];
+  for (std::size_t k = 0; k < static_cast<std::size_t>(length); ++k) {
+    for (std::size_t part = 0; part < 4; ++part) out[4 * k + part] = parts[part][k];
   }
 }
 
