@@ -220,6 +220,9 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
             ends[n++] = f->structure_radius(i) * f->structure_radius(i);
           }
         }
+        // And where rho = r1: the outer factor's mass usually sits at one of
+        // the two sides, where the panels then need little accuracy.
+        ends[n++] = 0.5 * gap;
         std::sort(ends.begin(), ends.begin() + n);
         // Drop ends closer than a hundredth of their size to the previous one.
         int kept = 1;
