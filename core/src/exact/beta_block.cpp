@@ -166,10 +166,21 @@ double radial_density(const BetaBlock& b, double r, RadialHint* hint) {
   for (int side = -1; side <= 1; side += 2) {
     RootHint* side_hint = hint == nullptr ? nullptr : side < 0 ? &hint->low : &hint->high;
     const double w = level_root(b, t, side, side_hint);
-    const double log_norm = log_normaliser(b, w);
+    double log_norm;
+    double slope;  // |psi'(w)|
+    if (w < 700.0) {
+      // Both from one exponential: L = ln(1 + m (e^w - 1)), psi' = m (1 - m) (e^w - 1) / e^L.
+      const double e = std::expm1(w);
+      const double u = b.m * e;
+      log_norm = std::log1p(u);
+      slope = std::fabs(b.m * b.one_minus_m * e / (1.0 + u));
+    } else {
+      log_norm = log_normaliser(b, w);
+      slope = std::fabs(psi_derivative(b, w));
+    }
     // y / m = e^(w - L), (1 - y) / (1 - m) = e^(-L); dw/dr = 2 r / (n psi'(w)).
     const double log_ratio = -r * r + b.c_low * (w - log_norm) - b.c_high * log_norm;
-    sum += std::exp(log_ratio) * 2.0 * r / (b.n * std::fabs(psi_derivative(b, w)));
+    sum += std::exp(log_ratio) * 2.0 * r / (b.n * slope);
   }
   return b.mode_density * sum;
 }
