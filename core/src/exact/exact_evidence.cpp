@@ -193,8 +193,15 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
       // T23(rho) = P(r2^2 + r3^2 > rho^2), the same two-factor form at radius
       // rho. Its error reaches the result weighted by w = h1(R sin t) R cos t
       // (whose integral is at most 1).
+      // T23 lies in [T2(rho), 1]: when the allowed error covers half that
+      // range, the midpoint is close enough and no integral is needed (where
+      // r1 has next to no mass near sqrt(R^2 - rho^2)).
       const auto tail23_direct = [&](double rho, double allowed, double& error_out) {
         const double t2 = tail1(rho);
+        if (!(allowed < 0.5 * (1.0 - t2))) {
+          error_out = 0.5 * (1.0 - t2);
+          return 0.5 * (1.0 + t2);
+        }
         const auto inner = [&](double si, double ci) {
           return s1.density(rho * si) * tail2(rho * ci) * rho * ci;
         };
@@ -244,16 +251,9 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
         };
         converged = tail23_series.build_weighted(
                         [&](double rho2, double panel_tolerance) {
-                          const double rho = std::sqrt(std::max(rho2, 0.0));
-                          const double allowed = 0.25 * panel_tolerance;
-                          const double t2 = tail1(rho);
-                          if (!(allowed < 0.5 * (1.0 - t2))) {
-                            // Where r1 has next to no mass, T23 in [T2(rho), 1]
-                            // is known well enough without the integral.
-                            return ChebyshevPanels::Sample{0.5 * (1.0 + t2), 0.5 * (1.0 - t2)};
-                          }
                           double e = 0.0;
-                          const double v = tail23_direct(rho, allowed, e);
+                          const double v = tail23_direct(std::sqrt(std::max(rho2, 0.0)),
+                                                         0.25 * panel_tolerance, e);
                           return ChebyshevPanels::Sample{v, e};
                         },
                         std::span<const double>(ends.data(), kept), target / 4.0, weight) &&
@@ -264,17 +264,12 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
       const auto integrand = [&](double s, double c) -> Weighted {
         const double rho = radius * c;
         const double weight = s0.density(radius * s) * rho;
-        const double t2 = tail1(rho);
         if (use_series) {
-          return {weight * std::clamp(tail23_series.value(rho * rho), t2, 1.0), 0.0};
+          return {weight * std::clamp(tail23_series.value(rho * rho), tail1(rho), 1.0), 0.0};
         }
         // Each inner integral gets the tolerance that keeps int w delta dt
         // within budget: tight where w is large, loose in the tails.
         const double allowed = inner_budget / (0.5 * std::numbers::pi * weight);
-        if (!(allowed < 0.5 * (1.0 - t2))) {
-          // T23 lies in [T2(rho), 1]: the midpoint is close enough.
-          return {weight * 0.5 * (1.0 + t2), weight * 0.5 * (1.0 - t2)};
-        }
         double e = 0.0;
         const double v = tail23_direct(rho, allowed, e);
         return {weight * v, weight * e};
