@@ -239,7 +239,7 @@ TEST(Shapes, MonteCarloAgreesWithAPlainSampler) {
     kavo::Table table;
     ASSERT_EQ(kavo::make_table(c.h, c.s, table), kavo::Status::ok);
     kavo::Threshold threshold;
-    ASSERT_EQ(kavo::validate_values(table, c.values.data(), threshold), kavo::Status::ok);
+    ASSERT_EQ(kavo::validate_values(table, c.values.data(), kavo::Method::monte_carlo, threshold), kavo::Status::ok);
     const double mass = plain_tangent_mass(a, c.blocks, threshold.f_star, draws);
     const double plain_half_width = std::sqrt(6.7 * mass * (1 - mass) / draws);
     EXPECT_LE(std::abs((1.0 - r.evidence) - mass), 1.5 * (r.error + plain_half_width))
@@ -277,8 +277,8 @@ TEST(Shapes, RelabellingLeavesTheEvidenceUnchanged) {
     ASSERT_EQ(kavo::make_table(p.h, p.s1, t1), kavo::Status::ok);
     ASSERT_EQ(kavo::make_table(p.h, p.s2, t2), kavo::Status::ok);
     kavo::Threshold f1, f2;
-    ASSERT_EQ(kavo::validate_values(t1, p.v1.data(), f1), kavo::Status::ok);
-    ASSERT_EQ(kavo::validate_values(t2, p.v2.data(), f2), kavo::Status::ok);
+    ASSERT_EQ(kavo::validate_values(t1, p.v1.data(), kavo::Method::monte_carlo, f1), kavo::Status::ok);
+    ASSERT_EQ(kavo::validate_values(t2, p.v2.data(), kavo::Method::monte_carlo, f2), kavo::Status::ok);
     EXPECT_NEAR(f1.f_star, f2.f_star, 1e-12 * std::abs(f1.f_star)) << kavo::hypothesis_name(p.h);
     const kavo::Result r1 = kavo::compute(p.h, p.s1, p.v1, settings);
     const kavo::Result r2 = kavo::compute(p.h, p.s2, p.v2, settings);

@@ -61,11 +61,13 @@ int run_program(int argc, char** argv, Hypothesis hypothesis, ProgramStreams io)
   const std::span<const double> table(values, static_cast<std::size_t>(n));
   // A refusal comes before the run settings are read; a point that cannot be
   // computed is reported after them, with the computation's other failures.
-  if (validate(hypothesis, table) == Status::refused_values) {
+  const Status refusal = validate(hypothesis, default_shape(hypothesis), table, Method::monte_carlo);
+  if (refusal == Status::refused_values || refusal == Status::needs_exact_method) {
     return report_failure(io.err, program, Status::refused_values);
   }
 
   Settings settings;
+  settings.method = Method::monte_carlo;  // the fixed form keeps its Monte Carlo digits
   if (argc >= n + 3 && !parse_whole(argv[n + 2], settings.max_draws)) {
     return report_error(io.err, program, invalid_number("maxMC", argv[n + 2]));
   }

@@ -73,6 +73,7 @@ std::string apply(const std::string& name, const std::string& value, RunOptions&
     if (!method) return "unknown method '" + shown + "' (known: " + known_methods() + ")";
     opt.settings.method = *method;
     opt.method_text = value;
+    opt.method_given = true;
   } else if (name == "output") {
     if (value.empty()) return "option --output needs a file name";
     opt.output = value;
@@ -143,7 +144,8 @@ std::string check(const Program& program, RunOptions& opt) {
                                                : nullptr;
     if (given != nullptr) {
       return std::string(given) + " applies to the monte_carlo method only, not to " +
-             printable(opt.method_text);
+             printable(opt.method_text) +
+             (opt.method_given ? "" : " (the default: ask for --method monte_carlo)");
     }
   }
   if (opt.resume && !opt.output) return "--resume needs --output FILE";
@@ -251,7 +253,7 @@ void print_option_usage(std::FILE* stream, const char* program) {
       "%s VALUES OPTIONS               the table on the command line, written as a\n"
       "                                  header and one row, as in batch mode\n"
       "An argument starting with -- is an option wherever it stands. Options:\n"
-      "  --method NAME        monte_carlo (default) or another method the library knows\n"
+      "  --method NAME        exact (default) or monte_carlo\n"
       "  --maxMC N            maximum Monte Carlo draws (default 2000000)\n"
       "  --precision X        target for both half-widths (default 0.001)\n"
       "  --seed S             generator start, 1 to 2147483646 (default 11)\n"

@@ -21,7 +21,8 @@ struct RunOptions {
   std::optional<std::string> output;  // null: standard output
   bool resume = false;
   Settings settings;
-  std::string method_text = "monte_carlo";
+  std::string method_text = "exact";  // as given, or the default
+  bool method_given = false;
   bool seed_given = false;
   bool max_draws_given = false;
   bool precision_given = false;

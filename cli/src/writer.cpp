@@ -38,8 +38,9 @@ std::string header_line(const OutputColumns& columns) {
   std::string out;
   if (columns.labelled) out += tsv_field(columns.label_name) + '\t';
   for (const std::string& name : columns.value_names) out += tsv_field(name) + '\t';
-  out += columns.method == Method::monte_carlo ? "evidence\tdraws\thalf_width\n"
-                                               : "evidence\tdraws\terror_bound\n";
+  out += columns.method == Method::monte_carlo ? "evidence\tdraws\thalf_width"
+                                               : "evidence\tdraws\terror_bound";
+  out += "\tlog10_evidence\tsev\tg2\tdf\n";
   return out;
 }
 
@@ -61,13 +62,32 @@ std::string row_prefix(const OutputColumns& columns, const TableRow& row, int va
 }
 
 std::string row_result(const Result* result) {
-  if (result == nullptr || result->status != Status::ok) return "NA\tNA\tNA\n";
+  if (result == nullptr || result->status != Status::ok) return "NA\tNA\tNA\tNA\tNA\tNA\tNA\n";
+  // Monte Carlo's figures carry its own accuracy, in the programs' "%e";
+  // the exact method's carry every digit (the shortest text that reads back
+  // to the same double).
+  const bool exact = result->method != Method::monte_carlo;
+  const auto figure = [&](std::string& text, double value) {
+    if (exact) {
+      append_number(text, value);
+    } else {
+      append_format(text, "%e", value);
+    }
+  };
   std::string out;
-  append_format(out, "%e", result->evidence);
+  figure(out, result->evidence);
   out += '\t';
   out += std::to_string(result->draws);
   out += '\t';
   append_format(out, "%e", result->error);
+  out += '\t';
+  figure(out, result->log10_evidence);
+  out += '\t';
+  figure(out, result->sev);
+  out += '\t';
+  append_number(out, result->g2);
+  out += '\t';
+  out += std::to_string(result->df);
   out += '\n';
   return out;
 }

@@ -24,7 +24,7 @@ struct OutputColumns {
   bool labelled = false;
   std::string label_name = "label";
   std::vector<std::string> value_names;  // the program's N names, or the input's
-  Method method = Method::monte_carlo;
+  Method method = Method::exact;
 };
 
 std::string header_line(const OutputColumns& columns);
@@ -32,7 +32,8 @@ std::string header_line(const OutputColumns& columns);
 // The part of a row before the evidence: label and values (NA when unread).
 std::string row_prefix(const OutputColumns& columns, const TableRow& row, int value_count);
 
-// The evidence, the draws and the error figure, or NA three times.
+// The evidence, the draws, the error figure, log10_evidence, sev, g2 and df,
+// or NA for each.
 std::string row_result(const Result* result);
 
 // Where the table goes: standard output or a file. Remembers the first

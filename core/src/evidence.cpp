@@ -1,11 +1,69 @@
 #include "evidence.hpp"
 
 #include <cmath>
+#include <span>
 
+#include "kernel_gap.hpp"
 #include "methods/method.hpp"
 #include "random/dirichlet.hpp"
+#include "standardized_evidence.hpp"
 
 namespace kavo {
+
+namespace {
+
+// Above this rounding of the gap (a double point for large tables) the point
+// is computed again in extended precision; below it the evidence moves by
+// less than 1e-13.
+constexpr double kGapErrorLimit = 1e-13;
+
+bool other_values_valid(const Table& table, const double* values) {
+  const auto check = table.spec->exact.other_values_valid;
+  return check == nullptr || check(table.shape, values);
+}
+
+// Monte Carlo takes parameters above 1 only: a parameter of exactly 1 is
+// told apart from a refused one, since the exact method computes it.
+Status monte_carlo_values(const Table& table, const double* values) {
+  if (table_values_valid(table, values)) return Status::ok;
+  for (int i = 0; i < table.layout.dimension; ++i) {
+    if (!(values[i] >= 1.0) || !std::isfinite(values[i])) return Status::refused_values;
+  }
+  return other_values_valid(table, values) ? Status::needs_exact_method : Status::refused_values;
+}
+
+Status exact_values(const Table& table, const double* values) {
+  for (int i = 0; i < table.layout.dimension; ++i) {
+    if (std::isnan(values[i])) return Status::refused_values;
+    if (values[i] < 1.0) return Status::parameter_below_one;
+    if (values[i] > kMaxExactParameter) return Status::outside_exact_domain;
+  }
+  return other_values_valid(table, values) ? Status::ok : Status::refused_values;
+}
+
+KernelGap table_gap(const Table& table, const double* values, const double* point) {
+  const std::span<const double> a(values, static_cast<std::size_t>(table.layout.dimension));
+  const std::span<const int> blocks(table.layout.blocks.sizes,
+                                    static_cast<std::size_t>(table.layout.blocks.count));
+  KernelGap gap = kernel_gap(a, blocks, point);
+  if (gap.error > kGapErrorLimit) {
+    long double precise[kMaxCells];
+    table.spec->exact.precise_point(table.shape, values, precise);
+    gap = kernel_gap(a, blocks, precise);
+  }
+  return gap;
+}
+
+// g2, df, sev and log10 of the evidence, for either method.
+void add_statistics(const Table& table, const KernelGap& gap, Result& result) {
+  const int t = table.layout.dimension - table.layout.blocks.count;
+  result.df = t - table.spec->exact.dimension(table.shape);
+  result.g2 = 2.0 * gap.gap;
+  result.sev = standardized_evidence(result.evidence, t, result.df);
+  if (std::isnan(result.log10_evidence)) result.log10_evidence = std::log10(result.evidence);
+}
+
+}  // namespace
 
 double hypothesis_f_star(const HypothesisSpec& spec, const double* values) {
   double point[kMaxCells];
@@ -13,8 +71,16 @@ double hypothesis_f_star(const HypothesisSpec& spec, const double* values) {
   return log_kernel(values, point, spec.dimension);
 }
 
-Status validate_values(const Table& table, const double* values, Threshold& threshold) {
-  if (!table_values_valid(table, values)) return Status::refused_values;
+Status validate_values(const Table& table, const double* values, Method method,
+                       Threshold& threshold) {
+  if (method != Method::monte_carlo) {
+    const Status status = exact_values(table, values);
+    if (status == Status::ok) table_point(table, values, threshold.point);
+    threshold.f_star = 0.0;  // the exact method works from the gap
+    return status;
+  }
+  const Status status = monte_carlo_values(table, values);
+  if (status != Status::ok) return status;
   table_point(table, values, threshold.point);
   threshold.f_star = log_kernel(values, threshold.point, table.layout.dimension);
   // Values so large that their sum overflows give no usable hypothesis point;
@@ -29,9 +95,11 @@ Result compute_evidence(const Table& table, const double* values, const Settings
   result.method = settings.method;
   Threshold threshold;
   MethodOutput out;
-  out.status = validate_values(table, values, threshold);
+  KernelGap gap;
+  out.status = validate_values(table, values, settings.method, threshold);
   if (out.status == Status::ok) {
-    const MethodInput input{table, values, threshold.point, threshold.f_star};
+    gap = table_gap(table, values, threshold.point);
+    const MethodInput input{table, values, threshold.point, threshold.f_star, gap.gap, gap.error};
     switch (settings.method) {
       case Method::monte_carlo: out = monte_carlo_method(input, settings, stop); break;
       case Method::exact: out = exact_method(input, settings); break;
@@ -43,6 +111,8 @@ Result compute_evidence(const Table& table, const double* values, const Settings
   result.evidence = out.evidence;
   result.error = out.error;
   result.draws = out.draws;
+  result.log10_evidence = out.log10_evidence;
+  add_statistics(table, gap, result);
   return result;
 }
 

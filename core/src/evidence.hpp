@@ -1,6 +1,7 @@
 #pragma once
 // One evidence computation for a table and its values: validate, find the
-// hypothesis point and its threshold, run the method. No I/O.
+// hypothesis point, its threshold and gap, run the method, and add the
+// table's statistics. No I/O.
 
 #include <atomic>
 
@@ -12,15 +13,18 @@ namespace kavo {
 // The log kernel at the hypothesis point of the HypothesisSpec's fixed shape.
 double hypothesis_f_star(const HypothesisSpec& spec, const double* values);
 
-// The hypothesis point and the log kernel there.
+// The hypothesis point and the log kernel there (Monte Carlo's threshold).
 struct Threshold {
   double point[kMaxCells];
   double f_star;
 };
 
-// ok, refused_values or parameters_too_large, for the table's values; when
-// ok, threshold holds the point and a finite f_star.
-Status validate_values(const Table& table, const double* values, Threshold& threshold);
+// ok, or why the method cannot take the table's values (refused_values,
+// parameter_below_one, needs_exact_method, outside_exact_domain,
+// parameters_too_large); when ok, threshold holds the point and, for Monte
+// Carlo, a finite f_star.
+Status validate_values(const Table& table, const double* values, Method method,
+                       Threshold& threshold);
 
 // The evidence for the table's values; stop, when set, cancels the run.
 Result compute_evidence(const Table& table, const double* values, const Settings& settings,

@@ -55,12 +55,17 @@ Status validate(Hypothesis hypothesis, std::span<const double> values) {
 }
 
 Status validate(Hypothesis hypothesis, Shape shape, std::span<const double> values) {
+  return validate(hypothesis, shape, values, Settings{}.method);
+}
+
+Status validate(Hypothesis hypothesis, Shape shape, std::span<const double> values,
+                Method method) {
   Table table;
   double held[kMaxValues] = {};
   const Status status = hold_table(hypothesis, shape, values, table, held);
   if (status != Status::ok) return status;
   Threshold threshold;
-  return validate_values(table, held, threshold);
+  return validate_values(table, held, method, threshold);
 }
 
 Shape default_shape(Hypothesis hypothesis) { return hypothesis_spec(hypothesis).fixed_shape; }
@@ -147,10 +152,15 @@ const char* describe(Status status) {
     case Status::unknown_method: return "unknown method";
     case Status::bad_tolerance: return "tolerance must be from 1e-13 to 1e-2";
     case Status::outside_exact_domain:
-      return "outside the exact method's domain: tables of at most four cells (the fixed "
-             "shapes) with every Dirichlet parameter at most 1e7";
+      return "outside the exact method's domain: a Dirichlet parameter above 1e15";
     case Status::not_converged: return "the exact method did not reach its tolerance";
     case Status::cancelled: return "cancelled before it was computed";
+    case Status::parameter_below_one:
+      return "a Dirichlet parameter below 1 makes the posterior density unbounded: the evidence "
+             "is not defined";
+    case Status::needs_exact_method:
+      return "a Dirichlet parameter of exactly 1 (a zero count with the uniform prior): only the "
+             "exact method computes it";
   }
   return "unknown error";
 }
@@ -171,6 +181,8 @@ const char* status_name(Status status) {
     case Status::outside_exact_domain: return "outside_exact_domain";
     case Status::not_converged: return "not_converged";
     case Status::cancelled: return "cancelled";
+    case Status::parameter_below_one: return "parameter_below_one";
+    case Status::needs_exact_method: return "needs_exact_method";
   }
   return "unknown";
 }

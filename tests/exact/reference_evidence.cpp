@@ -145,7 +145,7 @@ double reference_evidence(const std::vector<double>& a, const std::vector<int>& 
   return static_cast<double>(tail_from(factors, 0, gap));
 }
 
-double proportion_closed_form(double a1, double a2, double p0) {
+long double proportion_closed_form_long(double a1, double a2, double p0) {
   const Real e1 = Real(a1) - 1;
   const Real e2 = Real(a2) - 1;
   const auto kernel = [&](Real y) { return e1 * std::log(y) + e2 * std::log1p(-y); };
@@ -165,13 +165,16 @@ double proportion_closed_form(double a1, double a2, double p0) {
   } else {
     hi = p0;
     std::uintmax_t iterations = 200;
-    if (g(1e-300L) < 0) {
-      const auto r = boost::math::tools::toms748_solve(g, 1e-300L, mode, tolerance, iterations);
+    if (g(1e-4900L) < 0) {
+      const auto r = boost::math::tools::toms748_solve(g, 1e-4900L, mode, tolerance, iterations);
       lo = 0.5L * (r.first + r.second);
     }
   }
-  return static_cast<double>(boost::math::ibeta(Real(a1), Real(a2), lo) +
-                             boost::math::ibetac(Real(a1), Real(a2), hi));
+  return boost::math::ibeta(Real(a1), Real(a2), lo) + boost::math::ibetac(Real(a1), Real(a2), hi);
+}
+
+double proportion_closed_form(double a1, double a2, double p0) {
+  return static_cast<double>(proportion_closed_form_long(a1, a2, p0));
 }
 
 std::vector<double> proportion_point(double p0) { return {p0, 1.0 - p0}; }

@@ -18,6 +18,8 @@ double reference_evidence(const std::vector<double>& a, const std::vector<int>& 
 // The two-cell closed form I(y_lo) + (1 - I(y_hi)) with y_lo, y_hi the ends
 // of the set where the kernel is at least its value at p0.
 double proportion_closed_form(double a1, double a2, double p0);
+// The same in long double, whose range reaches about 1e-4900.
+long double proportion_closed_form_long(double a1, double a2, double p0);
 
 // Hypothesis points of the five programs.
 std::vector<double> proportion_point(double p0);

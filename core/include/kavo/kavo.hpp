@@ -2,7 +2,7 @@
 // kavo: the Bayesian evidence for a sharp hypothesis on categorical data.
 //
 // The posterior of the cell probabilities is a Dirichlet distribution whose
-// parameters are given (each above 1). The evidence is one minus the posterior
+// parameters are given (each at least 1). The evidence is one minus the posterior
 // mass of the points whose density reaches the largest density on the
 // hypothesis. This header is the whole public interface: nothing in it prints,
 // exits or keeps state between calls, and every function may be called from
@@ -73,11 +73,14 @@ enum class Method {
   // are 0 and the error is instead the score interval's bound with the same
   // constant, 6.7 / (draws + 6.7).
   monte_carlo,
-  // Deterministic integration of the posterior mass: the stick-breaking Beta
-  // factors of the posterior, their level sets and an adaptive quadrature.
-  // The error is a bound on the absolute error, met to settings.tolerance;
-  // draws are 0. Its domain: tables of at most four cells (the fixed shapes)
-  // with every Dirichlet parameter in (1, 1e7].
+  // Deterministic: the evidence is the probability that the kernel's gap
+  // below its maximum exceeds the hypothesis's gap, computed from the gap's
+  // Laplace transform by a Bromwich integral on a parabolic contour. Every
+  // shape, every Dirichlet parameter from 1 (a zero count under the uniform
+  // prior) to kMaxExactParameter; evidences below the double range keep
+  // their logarithm. The error is an estimate of the absolute error, at most
+  // settings.tolerance, and at most 1e4 times it relative to the evidence
+  // (for evidences below 1e-4); draws are 0.
   exact,
 };
 inline constexpr int kMethodCount = 2;
@@ -87,18 +90,21 @@ inline constexpr double kDefaultPrecision = 0.001;
 inline constexpr std::int32_t kDefaultSeed = 11;
 inline constexpr std::int32_t kMinSeed = 1;
 inline constexpr std::int32_t kMaxSeed = 2147483646;
-inline constexpr double kDefaultTolerance = 1e-10;
+inline constexpr double kDefaultTolerance = 1e-12;
 inline constexpr double kMinTolerance = 1e-13;
 inline constexpr double kMaxTolerance = 1e-2;
+// The largest Dirichlet parameter the exact method takes.
+inline constexpr double kMaxExactParameter = 1e15;
 
 struct Settings {
-  Method method = Method::monte_carlo;
+  Method method = Method::exact;
   // Monte Carlo: the draws stop at max_draws, or earlier once both half-widths
   // are below precision (checked every 100 draws, from 10000 draws on).
   std::int64_t max_draws = kDefaultMaxDraws;
   double precision = kDefaultPrecision;
   std::int32_t seed = kDefaultSeed;  // the generator's start, kMinSeed .. kMaxSeed
-  // Exact: the absolute error to reach, kMinTolerance .. kMaxTolerance.
+  // Exact: the absolute error to reach (and 1e4 times it relative to
+  // evidences below 1e-4), kMinTolerance .. kMaxTolerance.
   double tolerance = kDefaultTolerance;
 };
 
@@ -106,7 +112,7 @@ struct Settings {
 enum class Status {
   ok,
   wrong_value_count,     // not the hypothesis's count of values
-  refused_values,        // a Dirichlet parameter not above 1, or p0 outside (0, 1)
+  refused_values,        // Monte Carlo: a parameter below 1; any method: p0 outside (0, 1)
   parameters_too_large,  // no finite hypothesis point (the values' sum overflows)
   bad_seed,              // seed outside 1 .. 2147483646
   bad_precision,         // precision is NaN or infinite
@@ -115,18 +121,34 @@ enum class Status {
   sampler_failure,       // the sampler met a shape it cannot draw (cannot follow validation)
   unknown_method,        // settings.method is not a Method
   bad_tolerance,         // exact: tolerance outside kMinTolerance .. kMaxTolerance
-  outside_exact_domain,  // exact: more than four cells, or a parameter above 1e7
+  outside_exact_domain,  // exact: a parameter above kMaxExactParameter
   not_converged,         // exact: the tolerance was not reached
   cancelled,             // compute_many was stopped before this table was computed
+  parameter_below_one,   // a Dirichlet parameter below 1: the density is unbounded
+  needs_exact_method,    // Monte Carlo: a parameter of exactly 1, which only exact computes
 };
-inline constexpr int kStatusCount = static_cast<int>(Status::cancelled) + 1;
+inline constexpr int kStatusCount = static_cast<int>(Status::needs_exact_method) + 1;
 
+// What a computation gives. Beside the evidence, every method reports the
+// table's statistics: with y* the gap between the largest log kernel and its
+// value on the hypothesis, g2 = 2 y* is the log-likelihood-ratio statistic of
+// the table, df = t - h with t the posterior's dimension (cells less blocks)
+// and h the hypothesis's, and the standardized evidence
+//   sev = 1 - F_chi2(df)(Q_chi2(t)(1 - evidence)),
+// the evidence carried over to a hypothesis of the same codimension in a
+// space of dimension df (sev = evidence for a point hypothesis).
 struct Result {
   Status status = Status::ok;
   Method method = Method::monte_carlo;
   double evidence = std::numeric_limits<double>::quiet_NaN();  // in [0, 1] when ok
   double error = std::numeric_limits<double>::quiet_NaN();     // the method's figure (see Method)
   std::int64_t draws = 0; // Monte Carlo draws used (0 for other methods)
+  // log10 of the evidence; for the exact method also where evidence itself
+  // is below the double range (and reads 0). -infinity for an evidence of 0.
+  double log10_evidence = std::numeric_limits<double>::quiet_NaN();
+  double sev = std::numeric_limits<double>::quiet_NaN();
+  double g2 = std::numeric_limits<double>::quiet_NaN();
+  int df = 0;
 };
 
 // The values in the hypothesis's order (see Hypothesis and value_names).
@@ -137,10 +159,14 @@ KAVO_API Result compute(Hypothesis hypothesis, std::span<const double> values,
 KAVO_API Result compute(Hypothesis hypothesis, Shape shape, std::span<const double> values,
                         const Settings& settings = {});
 
-// Checks the values as compute does before any computation: ok, or
-// bad_shape, wrong_value_count, refused_values or parameters_too_large.
+// Checks the values as compute does for the method before any computation:
+// ok, or bad_shape, wrong_value_count, refused_values, parameter_below_one,
+// needs_exact_method (Monte Carlo), outside_exact_domain (exact) or
+// parameters_too_large. Without a method, the default Settings' method.
 KAVO_API Status validate(Hypothesis hypothesis, std::span<const double> values);
 KAVO_API Status validate(Hypothesis hypothesis, Shape shape, std::span<const double> values);
+KAVO_API Status validate(Hypothesis hypothesis, Shape shape, std::span<const double> values,
+                         Method method);
 
 // How far compute_many has come: `done` tables computed in all, and the
 // first `ready` tables in input order finished (their results may be read).

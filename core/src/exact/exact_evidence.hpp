@@ -1,35 +1,18 @@
 #pragma once
-// Deterministic evidence for a sharp hypothesis on categorical data.
+// The exact evidence: P(Y >= y*) for the kernel gap Y = max f - f(p) under
+// the Dirichlet posterior and the hypothesis's gap y* (kernel_gap.hpp), from
+// Y's Laplace transform (gap_transform.hpp) inverted on a parabolic contour
+// (gap_survival.hpp). The point p with f(p) >= f* are those with Y <= y*, so
+// the evidence, one minus their mass, is P(Y > y*) = P(Y >= y*).
 //
-// The posterior of the cell probabilities p is a product of independent
-// Dirichlet blocks with parameters a. With the log kernel
-// f(p) = sum_i (a_i - 1) ln p_i and f* = f(p*) at the hypothesis point p*,
-// the evidence is P(f(p) < f*) under the posterior: one minus the mass of
-// the tangent set {f(p) >= f*}.
+// Every table of parameters >= 1 is in reach (a parameter of exactly 1 drops
+// out of the transform); the work is a fixed number of evaluations of the
+// transform, each a few complex operations per cell. The contour is refined
+// until the estimated error, from the difference to the one before it,
+// meets the target; the estimate also counts the rounding of the sum and of
+// the gap itself.
 //
-// Method: each Dirichlet block is written as independent Beta factors (stick
-// breaking), so that f(p) = max f - (D_1 + ... + D_m) with D_j >= 0 the
-// deficiency of factor j (at most three factors). With Delta = max f - f*,
-// the evidence is P(D_1 + ... + D_m > Delta), built as a sum of non-negative
-// parts: the density of sqrt(D_j) is approximated by piecewise Chebyshev
-// series from level-set roots and the Beta density, the tail of one factor
-// is anchored by the incomplete beta function, and the sum is integrated in
-// polar coordinates in (sqrt(D_1), sqrt(D_2), ...) by adaptive Gauss-Kronrod
-// quadrature.
-//
-// Domain: every parameter in (1, 1e7]; blocks of 2, 3 or 4 cells, at most 4
-// cells in all (layouts {2}, {3}, {4}, {2, 2}); every point coordinate
-// positive and each block of the point summing to 1 within 1e-12 (the point
-// is taken as the nearest point of the simplex). Anything else is
-// outside_domain. tolerance is an absolute error target in [1e-13, 1e-2].
-//
-// The result carries an error estimate: the sum of the quadrature error
-// estimates (differences between embedded rules, which overstate the error
-// of the rule used) and of the series and incomplete-beta error estimates.
-// When it exceeds tolerance the status is not_converged and the number is
-// the best estimate available, not to be trusted to tolerance.
-//
-// Reentrant, no global state, no I/O, no exceptions.
+// Reentrant, no global state, no allocation, no I/O.
 
 #include <span>
 
@@ -37,23 +20,22 @@ namespace kavo::exact {
 
 enum class ExactStatus {
   ok,
-  outside_domain,
   not_converged,
 };
 
 struct ExactEvidence {
-  double evidence = 0.0;     // in [0, 1]
-  double error_bound = 0.0;  // estimated absolute error of evidence
-  ExactStatus status = ExactStatus::outside_domain;
+  ExactStatus status = ExactStatus::not_converged;
+  double evidence = 0.0;        // in [0, 1]; 0 only when it is below the double range
+  double log10_evidence = 0.0;  // kept where evidence underflows
+  double error = 0.0;           // estimated absolute error of evidence
 };
 
-// a: Dirichlet parameters, cells in order. blocks: sizes of the independent
-// Dirichlet blocks in cell order ({2}, {3}, {4} or {2, 2}). point: the
-// hypothesis point, same cell order, each block summing to 1.
-ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blocks,
-                             std::span<const double> point, double tolerance = 1e-10);
-
-// The largest parameter accepted.
-inline constexpr double kMaxParameter = 1e7;
+// a: Dirichlet parameters (each >= 1), cells in order; blocks: the sizes of
+// the independent Dirichlet blocks; gap, gap_error: y* and its uncertainty.
+// The result is ok when error <= tolerance * min(1, 1e4 * evidence): an
+// absolute error of tolerance, and a relative error of 1e4 tolerance for
+// evidences below 1e-4.
+ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blocks, double gap,
+                             double gap_error, double tolerance);
 
 }  // namespace kavo::exact

@@ -16,15 +16,14 @@ MethodOutput exact_method(const MethodInput& input, const Settings& settings) {
   const exact::ExactEvidence e = exact::exact_evidence(
       std::span<const double>(input.values, static_cast<std::size_t>(layout.dimension)),
       std::span<const int>(layout.blocks.sizes, static_cast<std::size_t>(layout.blocks.count)),
-      std::span<const double>(input.point, static_cast<std::size_t>(layout.dimension)),
-      settings.tolerance);
-  switch (e.status) {
-    case exact::ExactStatus::ok: break;
-    case exact::ExactStatus::outside_domain: out.status = Status::outside_exact_domain; return out;
-    case exact::ExactStatus::not_converged: out.status = Status::not_converged; return out;
+      input.gap, input.gap_error, settings.tolerance);
+  if (e.status != exact::ExactStatus::ok) {
+    out.status = Status::not_converged;
+    return out;
   }
   out.evidence = e.evidence;
-  out.error = e.error_bound;
+  out.error = e.error;
+  out.log10_evidence = e.log10_evidence;
   return out;
 }
 

@@ -42,21 +42,22 @@ bool all_classes_valid(kavo::Shape s, const double* a) {
 // theta_i^2 and 2 theta_i theta_j at the allele-count mode: theta_i is twice
 // the homozygote's excess plus the heterozygotes' carrying allele i, over
 // twice the total excess.
-void equilibrium_point_shaped(kavo::Shape s, const double* a, double* p) {
+template <class Real>
+void equilibrium_point_shaped(kavo::Shape s, const double* a, Real* p) {
   const int k = s.rows;
-  double theta[kavo::kMaxCells] = {}, total = 0.0;
+  Real theta[kavo::kMaxCells] = {}, total = 0;
   for (int j = 1; j <= k; ++j) {
     for (int i = 1; i <= j; ++i) {
-      const double e = a[genotype_index(i, j)] - 1.0;
+      const Real e = static_cast<Real>(a[genotype_index(i, j)]) - 1;
       theta[i - 1] += e;
       theta[j - 1] += e;
-      total += 2.0 * e;
+      total += 2 * e;
     }
   }
   for (int i = 0; i < k; ++i) theta[i] /= total;
   for (int j = 1; j <= k; ++j) {
     for (int i = 1; i <= j; ++i) {
-      p[genotype_index(i, j)] = i == j ? theta[i - 1] * theta[i - 1] : 2.0 * theta[i - 1] * theta[j - 1];
+      p[genotype_index(i, j)] = i == j ? theta[i - 1] * theta[i - 1] : 2 * theta[i - 1] * theta[j - 1];
     }
   }
 }
@@ -67,6 +68,9 @@ std::string genotype_name(kavo::Shape s, int index) {
   const int i = index - genotype_index(1, j) + 1;
   return kavo::cell_name("A", i, j, s.rows >= 10);
 }
+
+// The allele frequencies: k - 1.
+int alleles_dimension(kavo::Shape s) { return s.rows - 1; }
 
 }  // namespace
 
@@ -81,7 +85,8 @@ const HypothesisSpec kHardyWeinberg{
     {alleles_valid,
      one_block,
      all_classes_valid,
-     equilibrium_point_shaped,
-     genotype_name}};
+     equilibrium_point_shaped<double>,
+     genotype_name},
+    {nullptr, equilibrium_point_shaped<long double>, alleles_dimension}};
 
 }  // namespace kavo

@@ -23,11 +23,12 @@ void homogeneity_point(const double* a, double* p) {
 
 // Every row at the pooled category shares: each column's share of the
 // excesses a - 1 over the whole table.
-void homogeneity_point_shaped(kavo::Shape s, const double* a, double* p) {
-  double column[kavo::kMaxCells] = {}, total = 0.0;
+template <class Real>
+void homogeneity_point_shaped(kavo::Shape s, const double* a, Real* p) {
+  Real column[kavo::kMaxCells] = {}, total = 0;
   for (int i = 0; i < s.rows; ++i) {
     for (int j = 0; j < s.columns; ++j) {
-      const double e = a[i * s.columns + j] - 1.0;
+      const Real e = static_cast<Real>(a[i * s.columns + j]) - 1;
       column[j] += e;
       total += e;
     }
@@ -43,6 +44,9 @@ kavo::TableLayout row_blocks(kavo::Shape s) {
   return {cells, cells, kavo::equal_blocks(s.rows, s.columns)};
 }
 
+// One set of category shares: c - 1.
+int shares_dimension(kavo::Shape s) { return s.columns - 1; }
+
 }  // namespace
 
 namespace kavo {
@@ -56,7 +60,8 @@ const HypothesisSpec kHomogeneity{
     {kavo::rectangle_valid,
      row_blocks,
      kavo::all_cells_valid,
-     homogeneity_point_shaped,
-     kavo::rectangle_name}};
+     homogeneity_point_shaped<double>,
+     kavo::rectangle_name},
+    {nullptr, homogeneity_point_shaped<long double>, shares_dimension}};
 
 }  // namespace kavo

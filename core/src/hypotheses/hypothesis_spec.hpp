@@ -33,6 +33,19 @@ struct ShapeRules {
   std::string (*value_name)(Shape shape, int i);
 };
 
+// What the exact method and the result's statistics need, for every shape
+// the hypothesis takes, its fixed shape included.
+struct ExactRules {
+  // The values after the Dirichlet parameters (a proportion's p0) are
+  // acceptable; nullptr when there are none.
+  bool (*other_values_valid)(Shape shape, const double* values);
+  // The hypothesis point in extended precision, where large tables need its
+  // digits; parameters may be exactly 1.
+  void (*precise_point)(Shape shape, const double* values, long double* point);
+  // The dimension of the hypothesis: its free parameters (0 for a point).
+  int (*dimension)(Shape shape);
+};
+
 struct HypothesisSpec {
   Hypothesis id;
   const char* name;          // "independence", ...
@@ -49,6 +62,7 @@ struct HypothesisSpec {
   void (*hypothesis_point)(const double* values, double* point);
   Shape fixed_shape;
   ShapeRules shaped;
+  ExactRules exact;
 };
 
 // True when every one of the first count values is strictly greater than 1,

@@ -22,11 +22,12 @@ void independence_point(const double* a, double* p) {
 
 // The product of the marginal modes: each row's share and each column's share
 // of the excesses a - 1.
-void independence_point_shaped(kavo::Shape s, const double* a, double* p) {
-  double row[kavo::kMaxCells] = {}, column[kavo::kMaxCells] = {}, total = 0.0;
+template <class Real>
+void independence_point_shaped(kavo::Shape s, const double* a, Real* p) {
+  Real row[kavo::kMaxCells] = {}, column[kavo::kMaxCells] = {}, total = 0;
   for (int i = 0; i < s.rows; ++i) {
     for (int j = 0; j < s.columns; ++j) {
-      const double e = a[i * s.columns + j] - 1.0;
+      const Real e = static_cast<Real>(a[i * s.columns + j]) - 1;
       row[i] += e;
       column[j] += e;
       total += e;
@@ -36,6 +37,9 @@ void independence_point_shaped(kavo::Shape s, const double* a, double* p) {
     for (int j = 0; j < s.columns; ++j) p[i * s.columns + j] = (row[i] / total) * (column[j] / total);
   }
 }
+
+// Rows and columns free: (r - 1) + (c - 1).
+int margins_dimension(kavo::Shape s) { return s.rows + s.columns - 2; }
 
 }  // namespace
 
@@ -50,7 +54,8 @@ const HypothesisSpec kIndependence{
     {kavo::rectangle_valid,
      kavo::one_rectangular_block,
      kavo::all_cells_valid,
-     independence_point_shaped,
-     kavo::rectangle_name}};
+     independence_point_shaped<double>,
+     kavo::rectangle_name},
+    {nullptr, independence_point_shaped<long double>, margins_dimension}};
 
 }  // namespace kavo

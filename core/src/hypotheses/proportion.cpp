@@ -25,21 +25,39 @@ bool categories_valid(kavo::Shape s) {
 
 kavo::TableLayout one_block(kavo::Shape s) { return {2 * s.columns, s.columns, {1, {s.columns}}}; }
 
+bool hypothesis_values_valid(kavo::Shape s, const double* v);
+
 bool categories_parameters_valid(kavo::Shape s, const double* v) {
-  const int c = s.columns;
-  if (!kavo::all_greater_than_one(v, c)) return false;
-  double sum = 0.0;
-  for (int i = 0; i < c; ++i) {
-    if (!(v[c + i] > 0.0 && v[c + i] < 1.0)) return false;
-    sum += v[c + i];
-  }
-  return std::fabs(sum - 1.0) <= kavo::kProbabilitySumTolerance;
+  return kavo::all_greater_than_one(v, s.columns) && hypothesis_values_valid(s, v);
 }
 
 // The hypothesis is the single point p0.
 void proportion_point_shaped(kavo::Shape s, const double* v, double* p) {
   for (int i = 0; i < s.columns; ++i) p[i] = v[s.columns + i];
 }
+
+// Two categories are the fixed shape, whose values are A1 A2 p0.
+bool hypothesis_values_valid(kavo::Shape s, const double* v) {
+  if (s.columns == 2) return v[2] > 0.0 && v[2] < 1.0;
+  double sum = 0.0;
+  for (int i = 0; i < s.columns; ++i) {
+    if (!(v[s.columns + i] > 0.0 && v[s.columns + i] < 1.0)) return false;
+    sum += v[s.columns + i];
+  }
+  return std::fabs(sum - 1.0) <= kavo::kProbabilitySumTolerance;
+}
+
+void precise_point(kavo::Shape s, const double* v, long double* p) {
+  if (s.columns == 2) {
+    p[0] = v[2];
+    p[1] = 1.0L - v[2];
+    return;
+  }
+  for (int i = 0; i < s.columns; ++i) p[i] = v[s.columns + i];
+}
+
+// A point: no free parameter.
+int point_dimension(kavo::Shape) { return 0; }
 
 std::string category_name(kavo::Shape s, int i) {
   std::string name(1, i < s.columns ? 'A' : 'p');
@@ -60,6 +78,7 @@ const HypothesisSpec kProportion{
      one_block,
      categories_parameters_valid,
      proportion_point_shaped,
-     category_name}};
+     category_name},
+    {hypothesis_values_valid, precise_point, point_dimension}};
 
 }  // namespace kavo

@@ -26,19 +26,24 @@ bool square_valid(kavo::Shape s) {
 
 // Each diagonal cell keeps its mode; each pair of cells (i, j) and (j, i)
 // shares its pooled mode equally.
-void symmetry_point_shaped(kavo::Shape s, const double* a, double* p) {
+template <class Real>
+void symmetry_point_shaped(kavo::Shape s, const double* a, Real* p) {
   const int k = s.rows;
-  double total = 0.0;
-  for (int c = 0; c < k * k; ++c) total += a[c] - 1.0;
+  const auto e = [a](int c) { return static_cast<Real>(a[c]) - 1; };
+  Real total = 0;
+  for (int c = 0; c < k * k; ++c) total += e(c);
   for (int i = 0; i < k; ++i) {
-    p[i * k + i] = (a[i * k + i] - 1.0) / total;
+    p[i * k + i] = e(i * k + i) / total;
     for (int j = i + 1; j < k; ++j) {
-      const double pooled = ((a[i * k + j] - 1.0) + (a[j * k + i] - 1.0)) / (2.0 * total);
+      const Real pooled = (e(i * k + j) + e(j * k + i)) / (2 * total);
       p[i * k + j] = pooled;
       p[j * k + i] = pooled;
     }
   }
 }
+
+// A symmetric k x k table: k (k + 1) / 2 cells summing to 1.
+int symmetric_dimension(kavo::Shape s) { return s.rows * (s.rows + 1) / 2 - 1; }
 
 }  // namespace
 
@@ -53,7 +58,8 @@ const HypothesisSpec kSymmetry{
     {square_valid,
      kavo::one_rectangular_block,
      kavo::all_cells_valid,
-     symmetry_point_shaped,
-     kavo::rectangle_name}};
+     symmetry_point_shaped<double>,
+     kavo::rectangle_name},
+    {nullptr, symmetry_point_shaped<long double>, symmetric_dimension}};
 
 }  // namespace kavo

@@ -6,6 +6,7 @@
 
 #include <atomic>
 #include <cstdint>
+#include <limits>
 
 #include "hypotheses/table.hpp"
 #include "kavo/kavo.hpp"
@@ -16,7 +17,9 @@ struct MethodInput {
   const Table& table;
   const double* values;  // validated, table.layout.value_count of them
   const double* point;   // the hypothesis point, table.layout.dimension cells
-  double f_star;         // the log kernel at the point, finite
+  double f_star;         // Monte Carlo: the log kernel at the point, finite
+  double gap;            // the largest log kernel less its value at the point, >= 0
+  double gap_error;      // the gap's rounding
 };
 
 struct MethodOutput {
@@ -24,6 +27,8 @@ struct MethodOutput {
   double evidence = 0.0;
   double error = 0.0;
   std::int64_t draws = 0;
+  // Where the method knows it beyond the evidence's own range; else NaN.
+  double log10_evidence = std::numeric_limits<double>::quiet_NaN();
 };
 
 // When none of n draws reached the threshold, or all did, both half-widths

@@ -1,0 +1,54 @@
+#pragma once
+// P(Y >= y) for the kernel gap Y, from its Laplace transform M(s) by a
+// Bromwich integral on a parabola (Weideman and Trefethen, "Parabolic and
+// hyperbolic contours for computing the Bromwich integral", Math. Comp. 2007).
+//
+// The transform of the survival function itself, (1 - M(s)) / s, has no pole
+// at 0, so the contour may cross the real axis anywhere right of -beta:
+//
+//   P(Y >= y) = 1 / (2 pi i) int exp(s y) (1 - M(s)) / s ds,
+//   s = -beta + mu (1 + i u)^2,
+//
+// by the trapezoid rule in u (N + 1 evaluations by conjugate symmetry). With
+// the parabola's focus at the first singularity -beta, every singularity
+// lies at Im u = 1 and the factor exp(s y) carries the tail's own decay
+// exp(-beta y): nothing cancels, so tiny probabilities keep their relative
+// accuracy, and the logarithm is exact where the probability itself is below
+// the double range.
+//
+// The contour crosses the real axis at s = mu - beta, mu y = a. Weideman and
+// Trefethen's balance is a = pi N / 12 with step 3 / N; a table whose Y is
+// spread like a gamma variable of large shape tau puts its saddle point
+// further right (a about tau), and a larger a needs a finer step and fewer
+// widths: contour_for balances the three errors (the strip of width 1 above,
+// the growth of exp(s y) below, the truncation) at exp(-digits).
+
+#include "gap_transform.hpp"
+
+namespace kavo::exact {
+
+struct Contour {
+  double mu_y = 0.0;  // a
+  double step = 0.0;  // h
+  int nodes = 0;      // N: nodes at u = 0, h, ..., N h
+};
+
+inline constexpr int kMaxContourNodes = 160;
+
+// The contour for a at an error of about exp(-digits) (digits in e-folds).
+Contour contour_for(double mu_y, double digits);
+
+// Weideman and Trefethen's own parabola: a = pi N / 12, step 3 / N.
+Contour standard_contour(int nodes);
+
+struct GapSurvival {
+  bool ok = false;            // false: the sum was not positive (no estimate)
+  double log_value = 0.0;     // ln P(Y >= y)
+  double relative_error = 0.0;  // from rounding
+  double log_density = 0.0;   // ln of Y's density at y (for the gap's own error)
+};
+
+// y in [1e-100, 1e100].
+GapSurvival gap_survival(const GapTransform& transform, double y, const Contour& contour);
+
+}  // namespace kavo::exact

@@ -1,0 +1,86 @@
+#pragma once
+// The Laplace transform of the kernel gap.
+//
+// Under a Dirichlet posterior with parameters a_i the log kernel is
+// f(p) = sum c_i ln p_i, c_i = a_i - 1 >= 0, and its gap below the maximum is
+// Y = max f - f(p) >= 0. Writing a Dirichlet block as independent gamma
+// variables over their sum gives, for each block,
+//
+//   E[exp(-s Y)] = prod_i Gamma(a_i + c_i s) / Gamma(a_i) * Gamma(A) / Gamma(A + C s)
+//                  * exp(-s sum_i c_i ln(c_i / C)),        A = sum a_i, C = sum c_i,
+//
+// and blocks multiply. It is analytic for Re s > -beta, beta the smallest
+// a_i / c_i (above 1); its singularities are poles on the real axis left of
+// -beta. A cell with c_i = 0 contributes nothing but its 1 in A.
+//
+// With large parameters the log-gamma values are huge and nearly cancel, so
+// each is written as Stirling's formula plus Binet's remainder and the
+// leading terms are cancelled analytically. With w_b = s + beta_b, beta_b the
+// block's own smallest a_i / c_i, delta_i = a_i / c_i - beta_b (from the
+// reciprocals 1 / c_i, without cancellation), z_i = c_i (w_b + delta_i), and
+// the same for the whole block with capital letters,
+//
+//   ln E[exp(-s Y)] = sum_b [ K_b - tau_b ln w_b
+//                             + sum_i ((z_i - 1/2) log1p(delta_i / w_b) + B(z_i))
+//                             - ((Z - 1/2) log1p(Delta / w_b) + B(Z)) ],
+//
+// tau_b = (positive cells - 1) / 2 + zero cells, K_b the constant that makes
+// the transform 1 at s = 0. Every term stays of moderate size for any
+// parameters. Reentrant; no allocation after construction.
+
+#include <complex>
+#include <span>
+
+#include "table_limits.hpp"
+
+namespace kavo::exact {
+
+class GapTransform {
+ public:
+  // a: the Dirichlet parameters, each >= 1; blocks: their sizes in order.
+  GapTransform(std::span<const double> a, std::span<const int> blocks);
+
+  // False when every parameter is 1: the kernel is flat and Y is 0.
+  bool varies() const { return block_count_ > 0; }
+  // The smallest a_i / c_i over the blocks: the transform is analytic for
+  // Re s > -beta.
+  double beta() const { return beta_; }
+  // tau, the sum of the blocks' tau_b: M(s) falls like |s|^-tau far out, and
+  // Y is spread about like a gamma variable of shape tau (half a chi-squared
+  // variable of 2 tau degrees of freedom).
+  double order() const { return order_; }
+  // The rounding of the logarithm of the transform: its terms, the constants
+  // K_b above all, are sums of many parts of moderate size, and an error in
+  // the logarithm is a relative error of the survival function.
+  double log_rounding() const { return log_rounding_; }
+  // ln E[exp(-s Y)] at s = w - beta (modulo 2 pi i), for w off the
+  // non-positive real axis with |arg w| up to about 150 degrees; log_w is
+  // ln w, which the caller may know more cheaply.
+  std::complex<double> log_at(std::complex<double> w, std::complex<double> log_w) const;
+  // The same for real w > 0.
+  double log_at(double w) const;
+
+ private:
+  struct Cell {
+    double c;      // a - 1
+    double delta;  // a / c - beta_b, >= 0
+  };
+  struct Block {
+    int first = 0, count = 0;  // positive cells in cells_
+    double shift = 0.0;        // beta_b - beta, >= 0
+    double tau = 0.0;
+    double constant = 0.0;     // K_b
+    Cell whole{};              // C and Delta
+  };
+  template <class T>
+  T block_log(const Block& b, T w, T log_w) const;
+
+  Cell cells_[kMaxCells];
+  Block blocks_[kMaxCells];
+  int block_count_ = 0;
+  double beta_ = 0.0;
+  double order_ = 0.0;
+  double log_rounding_ = 0.0;
+};
+
+}  // namespace kavo::exact
