@@ -13,6 +13,13 @@
 
 namespace kavo::cli {
 
+// The option form's defaults: the exact method.
+inline Settings exact_settings() {
+  Settings s;
+  s.method = Method::exact;
+  return s;
+}
+
 struct RunOptions {
   bool batch = false;
   bool help = false;
@@ -20,7 +27,7 @@ struct RunOptions {
   std::vector<std::string> operands;  // the input file (batch) or the table's values
   std::optional<std::string> output;  // null: standard output
   bool resume = false;
-  Settings settings;
+  Settings settings = exact_settings();
   std::string method_text = "exact";  // as given, or the default
   bool method_given = false;
   bool seed_given = false;

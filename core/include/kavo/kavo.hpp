@@ -96,8 +96,11 @@ inline constexpr double kMaxTolerance = 1e-2;
 // The largest Dirichlet parameter the exact method takes.
 inline constexpr double kMaxExactParameter = 1e15;
 
+// The library keeps Monte Carlo as its default for the callers written
+// before the exact method; every other interface (the option form, batch
+// mode, Python, R) defaults to the exact method.
 struct Settings {
-  Method method = Method::exact;
+  Method method = Method::monte_carlo;
   // Monte Carlo: the draws stop at max_draws, or earlier once both half-widths
   // are below precision (checked every 100 draws, from 10000 draws on).
   std::int64_t max_draws = kDefaultMaxDraws;
