@@ -1,5 +1,6 @@
 #include "evidence.hpp"
 
+#include <algorithm>
 #include <cmath>
 
 #include "methods/method.hpp"
@@ -14,6 +15,11 @@ double hypothesis_f_star(const HypothesisSpec& spec, const double* values) {
 }
 
 Status validate_values(const Table& table, const double* values, Threshold& threshold) {
+  // A missing or infinite value is told apart from a refused one: a panel's
+  // missing data are not its zero counts.
+  const double* end = values + table.layout.value_count;
+  if (std::any_of(values, end, [](double v) { return std::isnan(v); })) return Status::missing_value;
+  if (std::any_of(values, end, [](double v) { return std::isinf(v); })) return Status::infinite_value;
   if (!table_values_valid(table, values)) return Status::refused_values;
   table_point(table, values, threshold.point);
   threshold.f_star = log_kernel(values, threshold.point, table.layout.dimension);

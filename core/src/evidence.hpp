@@ -18,8 +18,9 @@ struct Threshold {
   double f_star;
 };
 
-// ok, refused_values or parameters_too_large, for the table's values; when
-// ok, threshold holds the point and a finite f_star.
+// ok, missing_value, infinite_value, refused_values or parameters_too_large,
+// for the table's values; when ok, threshold holds the point and a finite
+// f_star.
 Status validate_values(const Table& table, const double* values, Threshold& threshold);
 
 // The evidence for the table's values; stop, when set, cancels the run.

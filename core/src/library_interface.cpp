@@ -151,6 +151,8 @@ const char* describe(Status status) {
              "shapes) with every Dirichlet parameter at most 1e7";
     case Status::not_converged: return "the exact method did not reach its tolerance";
     case Status::cancelled: return "cancelled before it was computed";
+    case Status::missing_value: return "missing value";
+    case Status::infinite_value: return "infinite value";
   }
   return "unknown error";
 }
@@ -171,6 +173,8 @@ const char* status_name(Status status) {
     case Status::outside_exact_domain: return "outside_exact_domain";
     case Status::not_converged: return "not_converged";
     case Status::cancelled: return "cancelled";
+    case Status::missing_value: return "missing_value";
+    case Status::infinite_value: return "infinite_value";
   }
   return "unknown";
 }

@@ -118,8 +118,10 @@ enum class Status {
   outside_exact_domain,  // exact: more than four cells, or a parameter above 1e7
   not_converged,         // exact: the tolerance was not reached
   cancelled,             // compute_many was stopped before this table was computed
+  missing_value,         // a value is NaN (a missing count or p0)
+  infinite_value,        // a value is infinite
 };
-inline constexpr int kStatusCount = static_cast<int>(Status::cancelled) + 1;
+inline constexpr int kStatusCount = static_cast<int>(Status::infinite_value) + 1;
 
 struct Result {
   Status status = Status::ok;
@@ -138,7 +140,8 @@ KAVO_API Result compute(Hypothesis hypothesis, Shape shape, std::span<const doub
                         const Settings& settings = {});
 
 // Checks the values as compute does before any computation: ok, or
-// bad_shape, wrong_value_count, refused_values or parameters_too_large.
+// bad_shape, wrong_value_count, missing_value, infinite_value, refused_values
+// or parameters_too_large.
 KAVO_API Status validate(Hypothesis hypothesis, std::span<const double> values);
 KAVO_API Status validate(Hypothesis hypothesis, Shape shape, std::span<const double> values);
 
@@ -157,6 +160,8 @@ struct ManyOptions {
   // tables are computed, and once at the end. Returning false cancels: tables
   // not yet started get Status::cancelled, and those being computed stop at
   // their next check (Monte Carlo: within 100 draws) and are cancelled too.
+  // If it throws (or its thread is unwound), the run is cancelled and its
+  // threads joined before the exception leaves compute_many.
   std::function<bool(const Progress&)> progress;
   int progress_interval_ms = 100;
 };
