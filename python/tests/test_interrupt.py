@@ -67,7 +67,7 @@ LONG_CALL = ("import threading, time, kavo\n"
 @pytest.mark.parametrize("script,interrupt", [
     (LONG_CALL + "time.sleep(1)\n", False),            # the interpreter exits under the call
     (LONG_CALL + "print('joining', flush=True)\nworker.join()\n", True),  # Ctrl-C in the join
-])
+], ids=["exit", "ctrl-c"])
 def test_the_interpreter_exits_cleanly_while_another_thread_computes(script, interrupt):
     import subprocess
     import sys
