@@ -71,7 +71,8 @@ def run_block(lines, first, end, programs, folder):
     for command, line, shown in commands_of(lines, first, end):
         expected = [lines[n] for n in shown]
         words = shlex.split(command, comments=True)
-        if len(words) == 2 and words[0] == "cat" and not os.path.exists(os.path.join(folder, words[1])):
+        shows_input = len(words) == 2 and words[0] == "cat"
+        if shows_input and not os.path.exists(os.path.join(folder, words[1])):
             with open(os.path.join(folder, words[1]), "w") as f:
                 f.write("".join(line + "\n" for line in trimmed(expected)))
             continue

@@ -18,8 +18,9 @@ Status validate_values(const Table& table, const double* values, Threshold& thre
   // A missing or infinite value is told apart from a refused one: a panel's
   // missing data are not its zero counts.
   const double* end = values + table.layout.value_count;
-  if (std::any_of(values, end, [](double v) { return std::isnan(v); })) return Status::missing_value;
-  if (std::any_of(values, end, [](double v) { return std::isinf(v); })) return Status::infinite_value;
+  const auto any = [&](bool (*test)(double)) { return std::any_of(values, end, test); };
+  if (any([](double v) { return std::isnan(v); })) return Status::missing_value;
+  if (any([](double v) { return std::isinf(v); })) return Status::infinite_value;
   if (!table_values_valid(table, values)) return Status::refused_values;
   table_point(table, values, threshold.point);
   threshold.f_star = log_kernel(values, threshold.point, table.layout.dimension);

@@ -111,7 +111,7 @@ class EvidenceResult:
 
     Examples
     --------
-    >>> r = kavo.evidence("kavoind", [12, 5, 7, 9])
+    >>> r = kavo.evidence("kavoind", [12, 5, 7, 9], prior=0)
     >>> r.evidence, r.draws
     (0.37419184193753974, 1569000)
     """
@@ -149,7 +149,7 @@ class EvidenceResult:
 
         Examples
         --------
-        >>> kavo.evidence("kavohw", [[12, 10, 4], [6, 1, 0]]).to_frame()[["evidence", "draws", "status"]]
+        >>> kavo.evidence("kavohw", [[12, 10, 4], [6, 1, 0]], prior=0).to_frame()[["evidence", "draws", "status"]]
            evidence   draws          status
         0  0.862267  795800              ok
         1       NaN    <NA>  refused_values
@@ -440,7 +440,8 @@ def evidence(
     if method != "monte_carlo":
         for setting, value in monte_carlo_only.items():
             if value is not None:
-                raise ValueError(f"{setting} applies to the monte_carlo method only, not to {method}")
+                raise ValueError(f"{setting} applies to the monte_carlo method only, "
+                                 f"not to {method}")
     rows, columns = _shape_args(name, shape)
     prior = _real(prior, "prior")
     precision = _real(_DEFAULT_PRECISION if precision is None else precision, "precision")

@@ -130,7 +130,9 @@ template <class Compute>
 void without_gil(bool main_thread, Compute&& compute) {
   PyThreadState* state = PyEval_SaveThread();
   const auto take_back = [&] {
-    while (!main_thread && interpreter_finalizing()) std::this_thread::sleep_for(std::chrono::hours(1));
+    while (!main_thread && interpreter_finalizing()) {
+      std::this_thread::sleep_for(std::chrono::hours(1));
+    }
     PyEval_RestoreThread(state);
   };
   try {
@@ -165,7 +167,8 @@ void compute_released(kavo::Hypothesis h, kavo::Shape shape, std::span<const dou
     }
     return true;
   };
-  without_gil(main_thread, [&] { kavo::compute_many(h, shape, tables, results, settings, options); });
+  without_gil(main_thread,
+              [&] { kavo::compute_many(h, shape, tables, results, settings, options); });
   if (interrupted) throw py::error_already_set();
 }
 
