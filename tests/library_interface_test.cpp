@@ -4,7 +4,9 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cmath>
+#include <stdexcept>
 #include <string>
 #include <thread>
 #include <vector>
@@ -169,7 +171,7 @@ TEST(ComputeMany, RefusesMismatchedLengths) {
             kavo::Status::wrong_value_count);
 }
 
-TEST(ComputeMany, ProgressCanCancelALongRun) {
+TEST(ComputeMany, ProgressCanCancelALongRunOrThrowOutOfIt) {
   // Tables at their mode never stop early: each would take its full maxMC.
   std::vector<double> values;
   for (int i = 0; i < 8; ++i) values.insert(values.end(), {11, 11, 0.5});
@@ -189,6 +191,36 @@ TEST(ComputeMany, ProgressCanCancelALongRun) {
     EXPECT_EQ(r.status, kavo::Status::cancelled);
     EXPECT_TRUE(std::isnan(r.evidence));
   }
+  // A callback that throws stops the run too; without the workers' join the
+  // exception would destroy joinable threads (std::terminate).
+  options.progress = [](const kavo::Progress&) -> bool { throw std::runtime_error("host gone"); };
+  const auto again = std::chrono::steady_clock::now();
+  EXPECT_THROW(kavo::compute_many(kavo::Hypothesis::proportion, values, results, slow, options),
+               std::runtime_error);
+  EXPECT_LT(std::chrono::steady_clock::now() - again, std::chrono::seconds(5));
+}
+
+TEST(LibraryInterface, MissingAndInfiniteValuesHaveTheirOwnStatus) {
+  const double nan = std::nan("");
+  const double inf = HUGE_VAL;
+  const struct {
+    std::vector<double> values;
+    kavo::Status status;
+  } cases[] = {
+      {{12, nan, 7, 9}, kavo::Status::missing_value},
+      {{12, inf, 7, nan}, kavo::Status::missing_value},
+      {{12, 5, -inf, 9}, kavo::Status::infinite_value},
+      {{0, 5, 7, 9}, kavo::Status::refused_values},
+  };
+  for (const auto& c : cases) {
+    EXPECT_EQ(kavo::validate(kavo::Hypothesis::independence, c.values), c.status);
+    EXPECT_EQ(kavo::compute(kavo::Hypothesis::independence, c.values).status, c.status);
+  }
+  const double p0_missing[] = {3, 5, nan};
+  EXPECT_EQ(kavo::compute(kavo::Hypothesis::proportion, p0_missing).status,
+            kavo::Status::missing_value);
+  EXPECT_STREQ(kavo::describe(kavo::Status::missing_value), "missing value");
+  EXPECT_STREQ(kavo::describe(kavo::Status::infinite_value), "infinite value");
 }
 
 TEST(LibraryInterface, AllDrawsAlikeStillReportAnUncertainty) {

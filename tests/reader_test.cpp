@@ -92,6 +92,41 @@ TEST(Reader, CountsOnlyNumbersAndReadsChosenColumns) {
   EXPECT_EQ(printable(std::string("a\0b\tc\x7f\xc3\xa9", 8)), "a\\x00b\\x09c\\x7f\xc3\xa9");
 }
 
+TEST(Reader, MissingAndInfiniteValuesHaveTheirOwnReasons) {
+  TableLayout automatic;
+  automatic.value_count = 3;
+  const auto error_of = [&](const std::string& line, Separator sep) {
+    std::vector<Field> fields;
+    std::string problem;
+    EXPECT_TRUE(split_fields(line, sep, fields, problem)) << line;
+    return read_table(fields, automatic, kHw).error;
+  };
+  for (const char* line : {"rs1 11 NA 3", "rs1 11 nan 3", "rs1 N/A -inf 3", "NA 9 3"}) {
+    EXPECT_EQ(error_of(line, Separator::whitespace), "missing value") << line;
+  }
+  EXPECT_EQ(error_of("rs1,11,,3", Separator::comma), "missing value");
+  EXPECT_EQ(error_of("rs1\t\t9\t3\t", Separator::tab), "missing value");
+  EXPECT_EQ(error_of("rs1 11 -Inf 3", Separator::whitespace), "infinite value");
+  EXPECT_EQ(error_of("rs1 Infinity 9 3", Separator::whitespace), "infinite value");
+  EXPECT_EQ(error_of("rs1 NA x 3", Separator::whitespace), "invalid number for Aab: 'x'");
+  // A label that reads NA is still a label when the values follow it.
+  std::vector<Field> fields;
+  std::string problem;
+  split_fields("NA 11 9 3", Separator::whitespace, fields, problem);
+  const TableRow labelled = read_table(fields, automatic, kHw);
+  EXPECT_TRUE(labelled.values_read);
+  EXPECT_EQ(labelled.label, "NA");
+  // Chosen columns: an empty field where a value belongs is missing.
+  TableLayout columns;
+  columns.by_columns = true;
+  columns.value_count = 3;
+  columns.value_index[0] = 1;
+  columns.value_index[1] = 2;
+  columns.value_index[2] = 3;
+  split_fields("7,11,,3", Separator::comma, fields, problem);
+  EXPECT_EQ(read_table(fields, columns, kHw).error, "missing value");
+}
+
 TEST(Reader, LineReaderSkipsAByteOrderMarkAndBoundsLines) {
   std::FILE* f = std::tmpfile();
   const std::string text = "\xEF\xBB\xBFmarker\taa\n" + std::string(LineReader::kMaxLineBytes + 10, 'x') +

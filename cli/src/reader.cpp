@@ -148,21 +148,98 @@ bool is_number(const Field& field) {
   return parse_decimal(field.text, scratch);
 }
 
+// The markers of a missing value that spreadsheets, R and pandas write
+// (pandas' default na_values, R's NA, an empty field).
+bool is_missing_marker(std::string_view text) {
+  static constexpr std::string_view kMarkers[] = {
+      "", "NA", "N/A", "n/a", "#N/A", "#NA", "<NA>", "NaN", "nan", "-NaN", "-nan", "NAN",
+      "NULL", "null", "None"};
+  for (std::string_view marker : kMarkers) {
+    if (text == marker) return true;
+  }
+  return false;
+}
+
+// inf, -Inf, +infinity, ... in any case.
+bool is_infinity(std::string_view text) {
+  if (!text.empty() && (text.front() == '+' || text.front() == '-')) text.remove_prefix(1);
+  const auto same = [&](std::string_view word) {
+    if (text.size() != word.size()) return false;
+    for (std::size_t i = 0; i < word.size(); ++i) {
+      if ((text[i] | 0x20) != word[i]) return false;
+    }
+    return true;
+  };
+  return same("inf") || same("infinity");
+}
+
+// A field that stands for a value the number parser refuses: missing or infinite.
+bool is_value_marker(const Field& field) {
+  return !field.quoted && (is_missing_marker(field.text) || is_infinity(field.text));
+}
+
+// Reads the row's values from their texts; false, with the row's error set,
+// when one is not a number. A malformed one is named (the first); else a
+// missing value and an infinite one have their own reasons, in the library's
+// order (missing first).
+bool read_values(const std::vector<const std::string*>& texts, const Program& program,
+                 TableRow& row) {
+  bool missing = false;
+  bool infinite = false;
+  for (std::size_t i = 0; i < texts.size(); ++i) {
+    const std::string& text = *texts[i];
+    if (parse_decimal(text, row.values[i])) continue;
+    if (is_missing_marker(text)) {
+      missing = true;
+    } else if (is_infinity(text)) {
+      infinite = true;
+    } else {
+      row.error = invalid_number(program.value_names[i], printable(text));
+      return false;
+    }
+  }
+  if (missing || infinite) {
+    row.error = describe(missing ? Status::missing_value : Status::infinite_value);
+    return false;
+  }
+  return true;
+}
+
+// The first field is a label when it is not a number, unless it is a value's
+// marker (NA, inf) in a line that holds exactly the values.
+bool first_is_label(const std::vector<const Field*>& fields, std::size_t n) {
+  if (fields.empty() || is_number(*fields[0])) return false;
+  return !(fields.size() == n && is_value_marker(*fields[0]));
+}
+
+bool fits(const std::vector<const Field*>& fields, std::size_t n) {
+  return fields.size() == n + (first_is_label(fields, n) ? 1 : 0);
+}
+
 TableRow read_automatic(const std::vector<Field>& all, const Program& program) {
   TableRow row;
+  const auto n = static_cast<std::size_t>(program.value_count);
   std::vector<const Field*> fields;
   for (const Field& f : all) {
     if (f.quoted || !f.text.empty()) fields.push_back(&f);
   }
+  if (!fits(fields, n)) {
+    // A tab or comma line whose empty fields hold the place of missing
+    // values ("rs1,11,,3"): every field but the trailing empty ones.
+    std::size_t end = all.size();
+    while (end > 0 && !all[end - 1].quoted && all[end - 1].text.empty()) --end;
+    std::vector<const Field*> placed;
+    for (std::size_t i = 0; i < end; ++i) placed.push_back(&all[i]);
+    if (placed.size() != fields.size() && fits(placed, n)) fields = std::move(placed);
+  }
   std::size_t first = 0;
-  if (!fields.empty() && !is_number(*fields[0])) {
+  if (first_is_label(fields, n)) {
     row.has_label = true;
     row.label = fields[0]->text;
     first = 1;
   }
-  const int n = program.value_count;
   const std::size_t rest = fields.size() - first;
-  if (rest != static_cast<std::size_t>(n)) {
+  if (rest != n) {
     std::size_t numbers = 0;
     for (std::size_t i = first; i < fields.size(); ++i) numbers += is_number(*fields[i]) ? 1 : 0;
     row.error = "expected " + std::to_string(n) + " numbers" +
@@ -170,18 +247,14 @@ TableRow read_automatic(const std::vector<Field>& all, const Program& program) {
     if (numbers < rest) {
       row.error += " and " + std::to_string(rest - numbers) + " other field" +
                    (rest - numbers == 1 ? "" : "s");
-    } else if (!row.has_label && numbers == static_cast<std::size_t>(n) + 1) {
+    } else if (!row.has_label && numbers == n + 1) {
       row.error += " (a numeric label? see --label-column)";
     }
     return row;
   }
-  for (int i = 0; i < n; ++i) {
-    const std::string& text = fields[first + static_cast<std::size_t>(i)]->text;
-    if (!parse_decimal(text, row.values[i])) {
-      row.error = invalid_number(program.value_names[i], printable(text));
-      return row;
-    }
-  }
+  std::vector<const std::string*> texts;
+  for (std::size_t i = first; i < fields.size(); ++i) texts.push_back(&fields[i]->text);
+  if (!read_values(texts, program, row)) return row;
   row.values_read = true;
   return row;
 }
@@ -199,17 +272,16 @@ TableRow read_columns(const std::vector<Field>& fields, const TableLayout& layou
       row.has_label = true;
     }
   }
+  std::vector<const std::string*> texts;
   for (int i = 0; i < program.value_count; ++i) {
     const auto index = static_cast<std::size_t>(layout.value_index[i]);
     if (index >= fields.size()) {
       row.error = missing(layout.value_index[i]);
       return row;
     }
-    if (!parse_decimal(fields[index].text, row.values[i])) {
-      row.error = invalid_number(program.value_names[i], printable(fields[index].text));
-      return row;
-    }
+    texts.push_back(&fields[index].text);
   }
+  if (!read_values(texts, program, row)) return row;
   if (layout.label_index >= 0 && !row.has_label) {
     row.error = missing(layout.label_index);
     return row;

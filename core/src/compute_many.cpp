@@ -76,6 +76,7 @@ class ManyRun {
   }
 
   bool stopped() const { return stop_.load(); }
+  void stop() { stop_.store(true); }
 
   // Marks every table left unfinished as cancelled.
   void cancel_rest() {
@@ -99,6 +100,22 @@ class ManyRun {
   std::mutex mutex_;
   std::condition_variable changed_;
   std::size_t done_ = 0;
+};
+
+// The workers of a run. However the calling thread leaves compute_many (a
+// progress callback that throws, a thread ended by unwinding its stack, a
+// thread that could not be started), the run is stopped and every worker
+// joined first: a joinable std::thread must never be destroyed.
+struct Workers {
+  ManyRun& run;
+  std::vector<std::thread> threads;
+  ~Workers() {
+    if (threads.empty()) return;
+    run.stop();
+    for (std::thread& t : threads) {
+      if (t.joinable()) t.join();
+    }
+  }
 };
 
 }  // namespace
@@ -129,15 +146,16 @@ Status compute_many(Hypothesis hypothesis, Shape shape, std::span<const double> 
   threads = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), results.size()));
 
   ManyRun run(table, values, results, settings);
-  std::vector<std::thread> workers;
+  Workers workers{run, {}};
   if (options.progress) {
     // The calling thread only watches, so progress is reported on time.
-    for (int t = 0; t < threads; ++t) workers.emplace_back([&run] { run.work(); });
-    run.watch(options, workers);
+    for (int t = 0; t < threads; ++t) workers.threads.emplace_back([&run] { run.work(); });
+    run.watch(options, workers.threads);
   } else {
-    for (int t = 1; t < threads; ++t) workers.emplace_back([&run] { run.work(); });
+    for (int t = 1; t < threads; ++t) workers.threads.emplace_back([&run] { run.work(); });
     run.work();
-    for (std::thread& t : workers) t.join();
+    for (std::thread& t : workers.threads) t.join();
+    workers.threads.clear();
   }
   if (!run.stopped()) return Status::ok;
   run.cancel_rest();

@@ -1,5 +1,6 @@
 #include "evidence.hpp"
 
+#include <algorithm>
 #include <cmath>
 #include <span>
 
@@ -27,14 +28,13 @@ bool other_values_valid(const Table& table, const double* values) {
 Status monte_carlo_values(const Table& table, const double* values) {
   if (table_values_valid(table, values)) return Status::ok;
   for (int i = 0; i < table.layout.dimension; ++i) {
-    if (!(values[i] >= 1.0) || !std::isfinite(values[i])) return Status::refused_values;
+    if (!(values[i] >= 1.0)) return Status::refused_values;
   }
   return other_values_valid(table, values) ? Status::needs_exact_method : Status::refused_values;
 }
 
 Status exact_values(const Table& table, const double* values) {
   for (int i = 0; i < table.layout.dimension; ++i) {
-    if (std::isnan(values[i])) return Status::refused_values;
     if (values[i] < 1.0) return Status::parameter_below_one;
     if (values[i] > kMaxExactParameter) return Status::outside_exact_domain;
   }
@@ -73,6 +73,12 @@ double hypothesis_f_star(const HypothesisSpec& spec, const double* values) {
 
 Status validate_values(const Table& table, const double* values, Method method,
                        Threshold& threshold) {
+  // A missing or infinite value is told apart from a refused one: a panel's
+  // missing data are not its zero counts.
+  const double* end = values + table.layout.value_count;
+  const auto any = [&](bool (*test)(double)) { return std::any_of(values, end, test); };
+  if (any([](double v) { return std::isnan(v); })) return Status::missing_value;
+  if (any([](double v) { return std::isinf(v); })) return Status::infinite_value;
   if (method != Method::monte_carlo) {
     const Status status = exact_values(table, values);
     if (status == Status::ok) table_point(table, values, threshold.point);

@@ -19,10 +19,10 @@ struct Threshold {
   double f_star;
 };
 
-// ok, or why the method cannot take the table's values (refused_values,
-// parameter_below_one, needs_exact_method, outside_exact_domain,
-// parameters_too_large); when ok, threshold holds the point and, for Monte
-// Carlo, a finite f_star.
+// ok, or why the method cannot take the table's values (missing_value,
+// infinite_value, refused_values, parameter_below_one, needs_exact_method,
+// outside_exact_domain, parameters_too_large); when ok, threshold holds the
+// point and, for Monte Carlo, a finite f_star.
 Status validate_values(const Table& table, const double* values, Method method,
                        Threshold& threshold);
 

@@ -161,6 +161,8 @@ const char* describe(Status status) {
     case Status::needs_exact_method:
       return "a Dirichlet parameter of exactly 1 (a zero count with the uniform prior): only the "
              "exact method computes it";
+    case Status::missing_value: return "missing value";
+    case Status::infinite_value: return "infinite value";
   }
   return "unknown error";
 }
@@ -183,6 +185,8 @@ const char* status_name(Status status) {
     case Status::cancelled: return "cancelled";
     case Status::parameter_below_one: return "parameter_below_one";
     case Status::needs_exact_method: return "needs_exact_method";
+    case Status::missing_value: return "missing_value";
+    case Status::infinite_value: return "infinite_value";
   }
   return "unknown";
 }

@@ -13,7 +13,7 @@ kavo.dask       The same over a Dask DataFrame, partition by partition.
 Examples
 --------
 >>> import kavo
->>> print(f"{kavo.evidence('kavoind', [12, 5, 7, 9]).evidence:e}")
+>>> print(f"{kavo.evidence('kavoind', [11, 4, 6, 8]).evidence:e}")  # counts, uniform prior
 3.741918e-01
 """
 

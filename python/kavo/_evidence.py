@@ -4,6 +4,7 @@ from __future__ import annotations
 
 import numbers
 import operator
+import sys
 from typing import TYPE_CHECKING, Any, Optional, Sequence, Union
 
 import numpy as np
@@ -20,6 +21,10 @@ Shape = Union[None, int, "tuple[int, int]"]
 RESULT_COLUMNS = ("evidence", "error", "draws", "status", "reason")
 
 _INT64_MAX = 2**63 - 1
+# Monte Carlo's settings when not given (the programs' defaults).
+_DEFAULT_MAX_DRAWS = 2_000_000
+_DEFAULT_PRECISION = 0.001
+_DEFAULT_SEED = 11
 
 
 def hypotheses() -> list[str]:
@@ -54,7 +59,7 @@ def value_names(hypothesis: str, shape: Shape = None) -> list[str]:
     >>> kavo.value_names("hardy_weinberg", shape=3)
     ['A11', 'A12', 'A22', 'A13', 'A23', 'A33']
     """
-    hypothesis = _name(hypothesis, "hypothesis")
+    hypothesis = _hypothesis(hypothesis)
     return list(_core.hypothesis_info(hypothesis, *_shape_args(hypothesis, shape))[4])
 
 
@@ -106,7 +111,7 @@ class EvidenceResult:
 
     Examples
     --------
-    >>> r = kavo.evidence("kavoind", [12, 5, 7, 9])
+    >>> r = kavo.evidence("kavoind", [12, 5, 7, 9], prior=0)
     >>> r.evidence, r.draws
     (0.37419184193753974, 1569000)
     """
@@ -144,7 +149,7 @@ class EvidenceResult:
 
         Examples
         --------
-        >>> kavo.evidence("kavohw", [[12, 10, 4], [6, 1, 0]]).to_frame()[["evidence", "draws", "status"]]
+        >>> kavo.evidence("kavohw", [[12, 10, 4], [6, 1, 0]], prior=0).to_frame()[["evidence", "draws", "status"]]
            evidence   draws          status
         0  0.862267  795800              ok
         1       NaN    <NA>  refused_values
@@ -188,6 +193,36 @@ def _name(value: Any, what: str) -> str:
     return value
 
 
+def _choose(value: Any, what: str, names: Sequence[str], aliases: dict, shown: str) -> str:
+    """A name among names: itself, an alias, or an unambiguous start of one."""
+    value = _name(value, what)
+    if value in names:
+        return value
+    if value in aliases:
+        return aliases[value]
+    starting = [n for n in names if value and n.startswith(value)]
+    if len(starting) == 1:
+        return starting[0]
+    if starting:
+        raise ValueError(f"ambiguous {what} '{value}' (the start of {' and '.join(starting)}); "
+                         f"known: {shown}")
+    raise ValueError(f"unknown {what} '{value}'; known: {shown}")
+
+
+def _hypothesis(value: Any) -> str:
+    """The hypothesis of a name, a program name or an unambiguous start of a name."""
+    names = _core.hypotheses()
+    programs = {_core.hypothesis_info(n)[1]: n for n in names}
+    shown = ", ".join(f"{n} ({p})" for p, n in programs.items())
+    return _choose(value, "hypothesis", names, programs, shown)
+
+
+def _method(value: Any) -> str:
+    """The method of a name or an unambiguous start of one."""
+    names = _core.methods()
+    return _choose(value, "method", names, {}, ", ".join(names))
+
+
 def _whole(value: Any, what: str) -> int:
     if isinstance(value, bool):
         raise TypeError(f"{what} must be a whole number, got a bool")
@@ -206,23 +241,91 @@ def _real(value: Any, what: str) -> float:
     return number
 
 
-def _table_array(values: Any) -> np.ndarray:
-    """A fresh float64 array of the values, refusing what is not numeric."""
+def _table_array(values: Any) -> tuple[np.ndarray, bool]:
+    """A fresh float64 array of the values, refusing what is not numeric, and
+    whether they came as a DataFrame (whose rows are always tables).
+
+    Missing values (NaN, ``pd.NA``) become NaN: the library gives them their
+    own status."""
     if hasattr(values, "dtypes") and hasattr(values, "columns"):  # a pandas DataFrame
         import pandas as pd
 
         for column, dtype in values.dtypes.items():
             if not pd.api.types.is_numeric_dtype(dtype) or pd.api.types.is_bool_dtype(dtype):
                 raise TypeError(f"column {column!r} is not numeric (dtype {dtype})")
-        return values.to_numpy(dtype=np.float64, na_value=np.nan, copy=True)
+        return values.to_numpy(dtype=np.float64, na_value=np.nan, copy=True), True
     array = np.asarray(values)
     if array.dtype.kind == "O":
+        pandas = sys.modules.get("pandas")  # pd.NA exists only once pandas is loaded
+        missing = pandas.NA if pandas is not None else None
+        items = []
         for item in array.flat:
-            if isinstance(item, bool) or not isinstance(item, numbers.Real):
+            if missing is not None and item is missing:
+                items.append(np.nan)
+            elif isinstance(item, bool) or not isinstance(item, numbers.Real):
                 raise TypeError(f"values must be real numbers, got {type(item).__name__}")
-    elif array.dtype.kind not in "iuf":
+            else:
+                items.append(float(item))
+        return np.array(items, dtype=np.float64).reshape(array.shape), False
+    if array.dtype.kind not in "iuf":
         raise TypeError(f"values must be real numbers, got an array of dtype {array.dtype}")
-    return np.array(array, dtype=np.float64, order="C", copy=True)
+    return np.array(array, dtype=np.float64, order="C", copy=True), False
+
+
+# The hypotheses whose table is a matrix, cells read row by row.
+_MATRIX_HYPOTHESES = ("independence", "symmetry", "homogeneity")
+
+
+def _read_tables(array: np.ndarray, frame: bool, name: str, shape: Shape,
+                 rows: int, columns: int) -> tuple[np.ndarray, bool, int, int]:
+    """The tables of the values as an (n, value_count) array, whether there
+    are many (else one), and the shape (rows, columns) they have.
+
+    One rule, which never reads an array two ways: a 1-D array is one table; a
+    3-D array is a stack of matrix tables; a 2-D array is one table when its
+    shape is the table's (the given ``shape``, the fixed 2x2, or for symmetry
+    any square), else one table per row, and an error when it could be both.
+    A DataFrame's rows are always tables."""
+    if array.ndim == 1:
+        return array.reshape(1, -1), False, rows, columns
+    if array.ndim == 3:
+        n, a, b = array.shape
+        if name not in _MATRIX_HYPOTHESES:
+            raise ValueError(f"values must be one table or a 2-D array of tables for {name}, "
+                             f"got 3 dimensions")
+        if shape is None:
+            rows, columns = a, b
+            try:
+                _core.hypothesis_info(name, rows, columns)
+            except ValueError as e:
+                raise ValueError(f"a stack of {a}x{b} tables (got 3 dimensions): {e}") from None
+        elif (a, b) != _matrix_of(name, rows, columns):
+            raise ValueError(f"a stack of {a}x{b} tables (got 3 dimensions) does not fit "
+                             f"shape={shape!r}")
+        return array.reshape(n, a * b), True, rows, columns
+    if array.ndim != 2:
+        raise ValueError(f"values must be one table, a 2-D array of tables or a 3-D stack of "
+                         f"tables, got {array.ndim} dimensions")
+    a, b = array.shape
+    square = name == "symmetry" and shape is None and a == b and not frame
+    table = (a, a) if square else _matrix_of(name, rows, columns)
+    one = not frame and name in _MATRIX_HYPOTHESES and (a, b) == table
+    count = _core.hypothesis_info(name, rows, columns)[2]
+    if one and b == count:
+        raise ValueError(
+            f"a {a}x{b} array is ambiguous for {name}: one {a}x{b} table (pass shape={a}) or "
+            f"{a} tables of {b} values, one per row (pass shape=2, or a 3-D array of 2x2 tables)")
+    if one:
+        rows, columns = (a, b) if square else (rows, columns)
+        return array.reshape(1, -1), False, rows, columns
+    return array, True, rows, columns
+
+
+def _matrix_of(name: str, rows: int, columns: int) -> Optional[tuple[int, int]]:
+    """The table's matrix (rows, columns), or None for a table that is not one."""
+    if name not in _MATRIX_HYPOTHESES:
+        return None
+    return (rows, columns) if rows else (2, 2)
 
 
 def evidence(
@@ -230,45 +333,62 @@ def evidence(
     values: ArrayLike,
     *,
     method: str = "monte_carlo",
-    prior: float = 0.0,
-    max_draws: int = 2_000_000,
-    precision: float = 0.001,
-    seed: int = 11,
+    prior: float = 1.0,
+    max_draws: Optional[int] = None,
+    precision: Optional[float] = None,
+    seed: Optional[int] = None,
     threads: Optional[int] = None,
     shape: Shape = None,
 ) -> EvidenceResult:
     """The Bayesian evidence for a sharp hypothesis, for one table or many.
 
-    Each table holds the parameters of the Dirichlet posterior of the cell
-    probabilities (counts plus the prior's parameters, each above 1), in the
-    order of the command-line program, and for ``proportion`` then ``p0``.
-    Results are digit for digit what the programs print for the same values and
-    settings, whatever the number of threads.
+    Each table holds counts in the order of the command-line program, and for
+    ``proportion`` then ``p0``. The prior (default 1, the uniform prior) is
+    added to each count to give the parameters of the Dirichlet posterior
+    (each must be above 1); ``prior=0`` passes the values as parameters, as
+    the programs take them. Results are digit for digit what the programs
+    print for the same parameters and settings, whatever the number of threads.
 
     Parameters
     ----------
     hypothesis : str
         ``'independence'`` (A11 A12 A21 A22), ``'symmetry'`` (A11 A12 A21 A22),
         ``'homogeneity'`` (A11 A12 A21 A22, one population per row),
-        ``'hardy_weinberg'`` (Aaa Aab Abb) or ``'proportion'`` (A1 A2 p0); the
-        program names ``'kavoind'``, ``'kavomcn'``, ``'kavohomo'``, ``'kavohw'``
-        and ``'kavoprop'`` are aliases.
+        ``'hardy_weinberg'`` (Aaa Aab Abb) or ``'proportion'`` (A1 A2 p0), or
+        an unambiguous start of one (``'sym'``); the program names
+        ``'kavoind'``, ``'kavomcn'``, ``'kavohomo'``, ``'kavohw'`` and
+        ``'kavoprop'`` are aliases.
     values : array-like
-        One table (a sequence of its values) or a 2-D array-like with one table
-        per row, of any real dtype; for a pandas DataFrame, its columns in
-        order. Missing values (NaN, ``pd.NA``) give a row without evidence.
+        Any real dtype. Read by one rule that never reads an array two ways:
+
+        - a 1-D array is one table, its values in order;
+        - a 2-D array whose shape is the table's (a 2x2 array, an r x c
+          array with ``shape=(r, c)``, a k x k array with ``shape=k``, or any
+          square array for ``symmetry``) is one table, read row by row;
+        - any other 2-D array holds one table per row (a pandas DataFrame
+          always: its columns in order);
+        - a 3-D array of shape (n, r, c) is a stack of n r x c tables;
+        - a 2-D array that fits both readings (a 4x4 array for symmetry) is
+          an error naming both.
+
+        Missing values (NaN, ``pd.NA``) give a table without evidence, status
+        ``'missing_value'``; infinite ones ``'infinite_value'``.
     method : str, default 'monte_carlo'
-        One of :func:`kavo.methods`.
-    prior : float, default 0.0
-        Added to each Dirichlet parameter of every table (never to ``p0``), so
-        raw counts can be given: 1 is the uniform prior, 0.5 Jeffreys'.
+        One of :func:`kavo.methods`, or an unambiguous start of one.
+    prior : float, default 1.0
+        Added to each count of every table (never to ``p0``): 1 is the
+        uniform prior, 0.5 Jeffreys', 0 takes the values as Dirichlet
+        parameters.
     max_draws : int, default 2000000
-        Monte Carlo: the most draws. Runs end at a multiple of 100 and never
-        before 10000 draws, so any value up to 10000 gives the 10000-draw minimum.
+        Monte Carlo only: the most draws. Runs end at a multiple of 100 and
+        never before 10000 draws, so any value up to 10000 gives the
+        10000-draw minimum.
     precision : float, default 0.001
-        Monte Carlo: stop once both half-widths are below it (0 or less: never early).
+        Monte Carlo only: stop once both half-widths are below it (0 or less:
+        never early).
     seed : int, default 11
-        The generator's start for every table, 1 to 2147483646.
+        Monte Carlo only: the generator's start for every table, 1 to
+        2147483646.
     threads : int or None, default None
         Tables computed at a time, 1 to 1024; None uses every core.
     shape : (int, int) or int, optional
@@ -284,15 +404,16 @@ def evidence(
     EvidenceResult
         Fields ``evidence``, ``error``, ``draws``, ``method``, ``status``,
         ``reason`` (scalars for one table, arrays for many) and ``to_frame()``.
-        A table that cannot be computed (a parameter not above 1, ``p0``
-        outside (0, 1), NaN, overflowing values) gets NaN and its reason; it
-        never raises.
+        A table that cannot be computed (a missing or infinite value, a
+        parameter not above 1, ``p0`` outside (0, 1), overflowing values)
+        gets NaN, its status and its reason; it never raises.
 
     Raises
     ------
     ValueError
-        Unknown hypothesis or method, wrong number of values per table, a
-        seed, precision, prior or threads out of range.
+        Unknown or ambiguous hypothesis or method, values that do not make
+        tables (or could make them two ways), a Monte Carlo setting given to
+        another method, a seed, precision, prior or threads out of range.
     TypeError
         Values that are not real numbers, or settings of the wrong type.
     KeyboardInterrupt
@@ -301,25 +422,33 @@ def evidence(
     Examples
     --------
     >>> import kavo
-    >>> r = kavo.evidence("independence", [12, 5, 7, 9])
+    >>> r = kavo.evidence("independence", [11, 4, 6, 8])    # counts; prior 1: parameters 12 5 7 9
     >>> print(f"{r.evidence:e}")
     3.741918e-01
-    >>> many = kavo.evidence("kavohw", [[11, 9, 3], [24, 49, 29]], prior=1)
+    >>> kavo.evidence("independence", [[11, 4], [6, 8]]).evidence == r.evidence  # the same table
+    True
+    >>> many = kavo.evidence("kavohw", [[11, 9, 3], [24, 49, 29]])   # one table per row
     >>> many.evidence
     array([0.8622669, 0.9315372])
-    >>> print(f"{kavo.evidence('independence', [13, 6, 8, 10, 5, 7], shape=(2, 3)).evidence:e}")
-    9.999762e-01
+    >>> table = [[20, 3, 2, 6], [15, 1, 4, 5], [11, 8, 3, 2], [4, 5, 6, 7]]
+    >>> print(f"{kavo.evidence('symmetry', table, shape=4).evidence:e}")  # one 4x4 table
+    1.225142e-01
     """
-    hypothesis = _name(hypothesis, "hypothesis")
-    method = _name(method, "method")
-    rows, columns = _shape_args(hypothesis, shape)
-    name, _program, count, dirichlet, names = _core.hypothesis_info(hypothesis, rows, columns)
+    name = _hypothesis(hypothesis)
+    method = _method(method)
+    monte_carlo_only = dict(max_draws=max_draws, precision=precision, seed=seed)
+    if method != "monte_carlo":
+        for setting, value in monte_carlo_only.items():
+            if value is not None:
+                raise ValueError(f"{setting} applies to the monte_carlo method only, "
+                                 f"not to {method}")
+    rows, columns = _shape_args(name, shape)
     prior = _real(prior, "prior")
-    precision = _real(precision, "precision")
-    max_draws = _whole(max_draws, "max_draws")
+    precision = _real(_DEFAULT_PRECISION if precision is None else precision, "precision")
+    max_draws = _whole(_DEFAULT_MAX_DRAWS if max_draws is None else max_draws, "max_draws")
     if not -_INT64_MAX <= max_draws <= _INT64_MAX:
         raise ValueError(f"max_draws must fit in 64 bits, got {max_draws}")
-    seed = _whole(seed, "seed")
+    seed = _whole(_DEFAULT_SEED if seed is None else seed, "seed")
     if not 1 <= seed <= 2147483646:
         raise ValueError(f"seed must be a whole number from 1 to 2147483646, got {seed}")
     if threads is None:
@@ -329,16 +458,17 @@ def evidence(
         if not 1 <= threads <= 1024:
             raise ValueError(f"threads must be from 1 to 1024 (or None for every core), got {threads}")
 
-    array = _table_array(values)
-    many = array.ndim == 2
-    if array.ndim == 1:
-        array = array.reshape(1, -1)
-    elif array.ndim != 2:
-        raise ValueError(f"values must be one table or a 2-D array of tables, got {array.ndim} dimensions")
+    array, frame = _table_array(values)
+    array, many, rows, columns = _read_tables(array, frame, name, shape, rows, columns)
+    name, _program, count, dirichlet, names = _core.hypothesis_info(name, rows, columns)
     if array.shape[1] != count:
         got = array.shape[1] if many else array.size
+        hint = ""
+        if many and not frame and shape is None and name in _MATRIX_HYPOTHESES:
+            hint = f"; for one {array.shape[0]}x{array.shape[1]} table pass shape="
+            hint += str(array.shape[0]) if name == "symmetry" else str(array.shape)
         raise ValueError(f"hypothesis {name} takes {count} values per table "
-                         f"({' '.join(names)}), got {got}")
+                         f"({' '.join(names)}), got {got}{hint}")
     if prior != 0.0:
         array[:, :dirichlet] += prior
 
@@ -411,7 +541,7 @@ def evidence_frame(
     rs1     11   9   3  0.862267  0.001  795800     ok
     rs2     24  49  29  0.931537  0.001  427400     ok
     """
-    hypothesis = _name(hypothesis, "hypothesis")
+    hypothesis = _hypothesis(hypothesis)
     shape = settings.get("shape")
     name, _program, count, _dirichlet, names = _core.hypothesis_info(
         hypothesis, *_shape_args(hypothesis, shape))

@@ -10,6 +10,7 @@
 #include <cmath>
 #include <cstdint>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "kavo/kavo.hpp"
@@ -104,17 +105,61 @@ std::span<const double> tables_of(kavo::Hypothesis h, kavo::Shape shape, const V
   return {values.data(), static_cast<std::size_t>(values.shape(0)) * count};
 }
 
-// Computes with the GIL released. The progress callback, on this thread, takes
-// the GIL back every ~100 ms to run pending signal handlers: a handler that
-// raises (Ctrl-C's KeyboardInterrupt) cancels the run, and its exception is
-// raised here once the workers have stopped.
+// Whether the interpreter has begun to finalize; safe without the GIL.
+bool interpreter_finalizing() {
+#if PY_VERSION_HEX >= 0x030D0000
+  return Py_IsFinalizing() != 0;
+#else
+  return _Py_IsFinalizing() != 0;
+#endif
+}
+
+bool on_main_thread() {
+  const auto main = py::module_::import("threading").attr("main_thread")().attr("ident");
+  return main.cast<unsigned long>() == PyThread_get_thread_ident();
+}
+
+// Runs compute with the GIL released. The GIL is taken back outside any
+// destructor: once the interpreter finalizes, CPython ends a thread that asks
+// for the GIL by unwinding its stack, which a noexcept destructor (pybind11's
+// gil_scoped_release) turns into std::terminate. A thread other than the main
+// one (which is the one finalizing) that finds the interpreter finalizing
+// never touches Python again: it waits, without the GIL, for the process to
+// end.
+template <class Compute>
+void without_gil(bool main_thread, Compute&& compute) {
+  PyThreadState* state = PyEval_SaveThread();
+  const auto take_back = [&] {
+    while (!main_thread && interpreter_finalizing()) {
+      std::this_thread::sleep_for(std::chrono::hours(1));
+    }
+    PyEval_RestoreThread(state);
+  };
+  try {
+    compute();
+  } catch (...) {
+    take_back();
+    throw;
+  }
+  take_back();
+}
+
+// Computes with the GIL released. On the main thread, the only one that runs
+// signal handlers, the progress callback takes the GIL back every ~100 ms to
+// run them: a handler that raises (Ctrl-C's KeyboardInterrupt) cancels the
+// run, and its exception is raised here once the workers have stopped. On any
+// other thread the callback never touches Python: it cancels the run when the
+// interpreter finalizes, so a daemon thread's call ends with its workers
+// joined instead of being cut off inside the library.
 void compute_released(kavo::Hypothesis h, kavo::Shape shape, std::span<const double> tables,
                       std::vector<kavo::Result>& results, const kavo::Settings& settings,
                       int threads) {
+  const bool main_thread = on_main_thread();
   bool interrupted = false;
   kavo::ManyOptions options;
   options.threads = threads;
-  options.progress = [&interrupted](const kavo::Progress&) {
+  options.progress = [&interrupted, main_thread](const kavo::Progress&) {
+    if (!main_thread) return !interpreter_finalizing();
     py::gil_scoped_acquire gil;
     if (PyErr_CheckSignals() != 0) {
       interrupted = true;
@@ -122,10 +167,8 @@ void compute_released(kavo::Hypothesis h, kavo::Shape shape, std::span<const dou
     }
     return true;
   };
-  {
-    py::gil_scoped_release release;
-    kavo::compute_many(h, shape, tables, results, settings, options);
-  }
+  without_gil(main_thread,
+              [&] { kavo::compute_many(h, shape, tables, results, settings, options); });
   if (interrupted) throw py::error_already_set();
 }
 
@@ -171,11 +214,13 @@ double time_compute_many(const std::string& hypothesis, const Values& values,
   options.threads = threads_of(threads);
   const std::span<const double> tables = tables_of(h, kavo::default_shape(h), values);
   std::vector<kavo::Result> results(static_cast<std::size_t>(values.shape(0)));
-  py::gil_scoped_release release;
-  const auto start = std::chrono::steady_clock::now();
-  kavo::compute_many(h, tables, results, settings, options);
-  const auto stop = std::chrono::steady_clock::now();
-  return std::chrono::duration<double>(stop - start).count();
+  std::chrono::steady_clock::duration taken{};
+  without_gil(on_main_thread(), [&] {
+    const auto start = std::chrono::steady_clock::now();
+    kavo::compute_many(h, tables, results, settings, options);
+    taken = std::chrono::steady_clock::now() - start;
+  });
+  return std::chrono::duration<double>(taken).count();
 }
 
 py::tuple hypothesis_info(const std::string& name, int rows, int columns) {

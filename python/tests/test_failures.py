@@ -12,10 +12,10 @@ TOO_LARGE = "parameters too large: the hypothesis point cannot be computed"
 def test_rows_that_cannot_be_computed_get_nan_and_their_reason():
     tables = [[12, 10, 4], [1, 3, 4], [np.nan, 3, 4], [np.inf, 3, 4], [1e308, 1e308, 4],
               [-5, 3, 4], [25, 50, 30]]
-    r = kavo.evidence("kavohw", tables, max_draws=10000)
-    assert list(r.status) == ["ok", "refused_values", "refused_values", "parameters_too_large",
+    r = kavo.evidence("kavohw", tables, max_draws=10000, prior=0)
+    assert list(r.status) == ["ok", "refused_values", "missing_value", "infinite_value",
                               "parameters_too_large", "refused_values", "ok"]
-    assert list(r.reason) == ["", REFUSED, REFUSED, TOO_LARGE, TOO_LARGE, REFUSED, ""]
+    assert list(r.reason) == ["", REFUSED, "missing value", "infinite value", TOO_LARGE, REFUSED, ""]
     assert list(r.ok) == [True, False, False, False, False, False, True]
     bad = ~r.ok
     assert np.isnan(r.evidence[bad]).all() and np.isnan(r.error[bad]).all()
@@ -24,7 +24,7 @@ def test_rows_that_cannot_be_computed_get_nan_and_their_reason():
 
 
 def test_one_failed_table_has_scalar_nan_and_no_draws():
-    r = kavo.evidence("kavoprop", [3, 5, 1.0])
+    r = kavo.evidence("kavoprop", [3, 5, 1.0], prior=0)
     assert r.status == "refused_values" and r.reason == REFUSED
     assert np.isnan(r.evidence) and np.isnan(r.error) and r.draws is None and not r.ok
     assert "refused_values" in repr(r)
@@ -33,7 +33,11 @@ def test_one_failed_table_has_scalar_nan_and_no_draws():
 def test_missing_values_in_a_frame_are_failed_rows():
     frame = pd.DataFrame({"aa": [11, None, 24], "ab": [9, 3, 49], "bb": [3, 4, 29]}).astype("Int64")
     r = kavo.evidence("kavohw", frame, prior=1, max_draws=10000)
-    assert list(r.status) == ["ok", "refused_values", "ok"]
+    assert list(r.status) == ["ok", "missing_value", "ok"]
+    # pd.NA among plain numbers is missing too, and a zero count is not.
+    r = kavo.evidence("kavohw", [[11, pd.NA, 3], [11, 0, 3]], prior=0.5, max_draws=10000)
+    assert list(r.status) == ["missing_value", "refused_values"]
+    assert r.reason[0] == "missing value"
 
 
 @pytest.mark.parametrize("kwargs,message", [
@@ -51,6 +55,10 @@ def test_missing_values_in_a_frame_are_failed_rows():
     (dict(precision=float("nan")), "precision must be a finite number"),
     (dict(prior=float("inf")), "prior must be a finite number"),
     (dict(max_draws=2**70), "max_draws must fit in 64 bits"),
+    (dict(hypothesis="h"), "ambiguous hypothesis 'h' (the start of homogeneity and hardy_weinberg)"),
+    (dict(method="exact", seed=5), "seed applies to the monte_carlo method only, not to exact"),
+    (dict(method="exact", max_draws=10**6), "max_draws applies to the monte_carlo method only"),
+    (dict(method="ex", precision=0.01), "precision applies to the monte_carlo method only"),
 ])
 def test_bad_arguments_raise_value_error(kwargs, message):
     args = dict(hypothesis="independence", values=[12, 5, 7, 9])

@@ -35,7 +35,7 @@ def test_sigint_cancels_a_long_call_within_a_second(tables, threads):
     assert 0.45 < elapsed < 1.5
     assert os_threads() == before  # the library's worker threads have ended
     # The module still works afterwards, and gives the same digits as before.
-    assert f"{kavo.evidence('kavoprop', [3, 5, 0.4]).evidence:e}" == "7.072672e-01"
+    assert f"{kavo.evidence('kavoprop', [3, 5, 0.4], prior=0).evidence:e}" == "7.072672e-01"
 
 
 def test_other_threads_can_run_python_while_it_computes():
@@ -55,3 +55,28 @@ def test_other_threads_can_run_python_while_it_computes():
         stop.set()
         ticker.join()
     assert len(ticks) > 10  # the GIL was released during the call
+
+
+LONG_CALL = ("import threading, time, kavo\n"
+             "worker = threading.Thread(target=kavo.evidence, daemon=True,\n"
+             "    args=('independence', [[3, 3, 3, 3]] * 50),\n"
+             "    kwargs=dict(max_draws=10**7, precision=0, threads=1))\n"
+             "worker.start()\n")
+
+
+@pytest.mark.parametrize("script,interrupt", [
+    (LONG_CALL + "time.sleep(1)\n", False),            # the interpreter exits under the call
+    (LONG_CALL + "print('joining', flush=True)\nworker.join()\n", True),  # Ctrl-C in the join
+], ids=["exit", "ctrl-c"])
+def test_the_interpreter_exits_cleanly_while_another_thread_computes(script, interrupt):
+    import subprocess
+    import sys
+    process = subprocess.Popen([sys.executable, "-c", script], stdout=subprocess.PIPE,
+                               stderr=subprocess.PIPE, text=True)
+    if interrupt:
+        assert process.stdout.readline() == "joining\n"
+        time.sleep(0.5)
+        process.send_signal(signal.SIGINT)
+    out, err = process.communicate(timeout=60)
+    assert "terminate called" not in err
+    assert process.returncode == (-signal.SIGINT if interrupt else 0), err

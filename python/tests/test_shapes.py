@@ -16,7 +16,7 @@ def test_shaped_tables_give_the_librarys_digits():
         ("proportion", 3, [21, 31, 12, 0.3, 0.5, 0.2], "8.630160e-01", 792100),
     ]
     for hypothesis, shape, values, digits, draws in cases:
-        r = kavo.evidence(hypothesis, values, shape=shape)
+        r = kavo.evidence(hypothesis, values, shape=shape, prior=0)
         assert f"{r.evidence:e}" == digits, hypothesis
         assert r.draws == draws, hypothesis
 
@@ -41,3 +41,34 @@ def test_shape_names_counts_and_refusals():
                       max_draws=10000, precision=0.05)
     assert list(r.status) == ["refused_values", "ok"]
     assert np.isnan(r.evidence[0])
+
+
+def test_a_table_given_as_a_matrix_is_read_one_way_only():
+    table = np.array([[21, 4, 3, 7], [16, 2, 5, 6], [12, 9, 4, 3], [5, 6, 7, 8]])
+    settings = dict(max_draws=20000, precision=0.01)
+    flat = kavo.evidence("symmetry", table.ravel(), shape=4, **settings)
+    # With its shape given, the 4x4 array is that one table, not four 2x2 rows.
+    assert kavo.evidence("symmetry", table, shape=4, **settings).evidence == flat.evidence
+    with pytest.raises(ValueError) as info:
+        kavo.evidence("symmetry", table, **settings)
+    assert "one 4x4 table (pass shape=4)" in str(info.value)
+    assert "4 tables of 4 values, one per row" in str(info.value)
+    # A square array is one table for symmetry; a 2x2 array for any 2x2 hypothesis.
+    three = table[:3, :3]
+    assert (kavo.evidence("symmetry", three, **settings).evidence
+            == kavo.evidence("symmetry", three.ravel(), shape=3, **settings).evidence)
+    assert (kavo.evidence("independence", [[11, 4], [6, 8]], **settings).evidence
+            == kavo.evidence("independence", [11, 4, 6, 8], **settings).evidence)
+    # Stacks: rows of flat tables, or a 3-D array of matrices, give the same results.
+    rows = kavo.evidence("symmetry", table, shape=2, **settings)
+    stack = kavo.evidence("symmetry", table.reshape(4, 2, 2), **settings)
+    assert len(rows) == 4
+    np.testing.assert_array_equal(rows.evidence, stack.evidence)
+    wide = np.arange(12.0).reshape(2, 6) + 3
+    np.testing.assert_array_equal(
+        kavo.evidence("independence", wide.reshape(2, 2, 3), **settings).evidence,
+        kavo.evidence("independence", wide, shape=(2, 3), **settings).evidence)
+    with pytest.raises(ValueError, match=r"for one 2x3 table pass shape=\(2, 3\)"):
+        kavo.evidence("independence", wide.reshape(4, 3)[:2])
+    with pytest.raises(ValueError, match="does not fit shape=3"):
+        kavo.evidence("symmetry", table.reshape(4, 2, 2), shape=3)

@@ -15,23 +15,41 @@ kavo_version <- function() .kavo_library()$version
 
 .kavo_method_labels <- c(monte_carlo = "Monte Carlo", exact = "exact integration")
 
+# A name among `names`: itself, one of `aliases` (names of the values), or an
+# unambiguous start of one; an ambiguous or unknown one is an error listing them.
+.kavo_choose <- function(value, names, what, aliases = character()) {
+  if (identical(value, names)) return(names[[1L]])
+  if (!is.character(value) || length(value) != 1L || is.na(value)) {
+    stop("'", what, "' must be one of: ", paste(names, collapse = ", "), call. = FALSE)
+  }
+  if (value %in% names) return(value)
+  if (value %in% aliases) return(names(aliases)[match(value, aliases)])
+  starting <- names[nzchar(value) & startsWith(names, value)]
+  if (length(starting) == 1L) return(starting)
+  stop(if (length(starting)) "ambiguous " else "unknown ", what, " \"", value, "\"",
+       if (length(starting)) paste0(" (the start of ", paste(starting, collapse = " and "), ")"),
+       "; should be one of: ", paste(names, collapse = ", "), call. = FALSE)
+}
+
 # A hypothesis name, a program name (such as "kavohw") or an unambiguous
-# abbreviation of a name.
+# start of a name.
 .kavo_hypothesis <- function(hypothesis) {
+  lib <- .kavo_library()
   if (identical(hypothesis, .kavo_hypotheses)) return(hypothesis[[1L]])
-  if (!is.character(hypothesis) || length(hypothesis) != 1L || is.na(hypothesis)) {
-    stop("'hypothesis' must be one of: ", paste(.kavo_hypotheses, collapse = ", "),
+  .kavo_choose(hypothesis, lib$hypotheses, "hypothesis", lib$programs)
+}
+
+.kavo_method <- function(method) {
+  .kavo_choose(method, .kavo_library()$methods, "method")
+}
+
+# Monte Carlo's settings mean nothing to another method: given with one, they
+# are refused, as the command line refuses them. `given` names those given.
+.kavo_monte_carlo_only <- function(method, given) {
+  if (method != "monte_carlo" && length(given)) {
+    stop("'", given[[1L]], "' applies to the monte_carlo method only, not to ", method,
          call. = FALSE)
   }
-  lib <- .kavo_library()
-  if (hypothesis %in% lib$hypotheses) return(hypothesis)
-  if (hypothesis %in% lib$programs) return(names(lib$programs)[match(hypothesis, lib$programs)])
-  i <- pmatch(hypothesis, lib$hypotheses)
-  if (is.na(i)) {
-    stop("unknown hypothesis \"", hypothesis, "\"; expected one of: ",
-         paste(lib$hypotheses, collapse = ", "), call. = FALSE)
-  }
-  lib$hypotheses[[i]]
 }
 
 .kavo_number <- function(x, name) {
@@ -91,9 +109,10 @@ kavo_version <- function() .kavo_library()$version
     counts <- as.vector(x)
   }
   counts <- as.double(counts)
-  if (anyNA(counts)) stop("counts must not be missing", call. = FALSE)
-  if (any(counts < 0)) stop("counts must not be negative", call. = FALSE)
-  if (!all(is.finite(counts))) stop("counts must be finite", call. = FALSE)
+  # Missing and infinite counts are reported by the library, in its words.
+  if (all(is.finite(counts)) && any(counts < 0)) {
+    stop("counts must not be negative", call. = FALSE)
+  }
   list(counts = counts, shape = shape)
 }
 
@@ -122,9 +141,10 @@ kavo_version <- function() .kavo_library()$version
 # one number: k x k for symmetry, k alleles, c categories.
 .kavo_shape_argument <- function(shape, hypothesis) {
   if (is.null(shape)) return(c(0L, 0L))
-  if (!is.numeric(shape) || anyNA(shape) || any(shape != round(shape)) || any(shape < 1) ||
-      !(length(shape) %in% 1:2)) {
-    stop("'shape' must be c(rows, columns) or one whole number", call. = FALSE)
+  if (!is.numeric(shape) || !(length(shape) %in% 1:2) || anyNA(shape) || any(shape < 1) ||
+      any(shape > .Machine$integer.max) || any(shape != round(shape))) {
+    stop("'shape' must be c(rows, columns) or one whole number (each from 1 to ",
+         .Machine$integer.max, "), got ", paste(deparse(shape), collapse = " "), call. = FALSE)
   }
   if (length(shape) == 2L) return(as.integer(shape))
   k <- as.integer(shape)
@@ -141,7 +161,9 @@ kavo_test <- function(x, hypothesis = c("independence", "symmetry", "homogeneity
                       max_draws = 2e6, precision = 0.001, seed = 11) {
   dname <- paste(deparse(substitute(x), width.cutoff = 500L), collapse = " ")
   hypothesis <- .kavo_hypothesis(hypothesis)
-  method <- match.arg(method)
+  method <- .kavo_method(method)
+  .kavo_monte_carlo_only(method, c("max_draws", "precision", "seed")[
+    c(!missing(max_draws), !missing(precision), !missing(seed))])
   table <- .kavo_counts(x, hypothesis)
   counts <- table$counts
   shape <- table$shape
@@ -254,7 +276,9 @@ kavo_evidence <- function(data, hypothesis, columns = NULL, p0 = NULL, prior = 1
     stop("'data' must be a data frame or a matrix", call. = FALSE)
   }
   hypothesis <- .kavo_hypothesis(hypothesis)
-  method <- match.arg(method)
+  method <- .kavo_method(method)
+  .kavo_monte_carlo_only(method, c("max_draws", "precision", "seed")[
+    c(!missing(max_draws), !missing(precision), !missing(seed))])
   prior <- .kavo_prior(prior)
   if (is.null(threads)) {
     threads <- 0L  # every hardware thread
@@ -315,11 +339,11 @@ kavo_evidence <- function(data, hypothesis, columns = NULL, p0 = NULL, prior = 1
   parameters <- counts + prior
   colnames(parameters) <- names[seq_len(k)]
 
-  # Rows refused here never reach the library.
+  # Rows refused here never reach the library, which reports missing and
+  # infinite values itself.
   reason <- rep(NA_character_, n)
-  reason[rowSums(counts < 0, na.rm = TRUE) > 0] <- "negative count"
-  reason[rowSums(is.na(counts)) > 0] <- "missing count"
-  if (!is.null(p0_values)) reason[is.na(reason) & rowSums(is.na(p0_values)) > 0] <- "missing p0"
+  reason[rowSums(counts < 0, na.rm = TRUE) > 0 & rowSums(!is.finite(counts)) == 0] <-
+    "negative count"
   rows <- which(is.na(reason))
 
   values <- if (is.null(p0_values)) parameters else cbind(parameters, p0_values)

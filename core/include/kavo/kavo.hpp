@@ -129,8 +129,10 @@ enum class Status {
   cancelled,             // compute_many was stopped before this table was computed
   parameter_below_one,   // a Dirichlet parameter below 1: the density is unbounded
   needs_exact_method,    // Monte Carlo: a parameter of exactly 1, which only exact computes
+  missing_value,         // a value is NaN (a missing count or p0)
+  infinite_value,        // a value is infinite
 };
-inline constexpr int kStatusCount = static_cast<int>(Status::needs_exact_method) + 1;
+inline constexpr int kStatusCount = static_cast<int>(Status::infinite_value) + 1;
 
 // What a computation gives. Beside the evidence, every method reports the
 // table's statistics: with y* the gap between the largest log kernel and its
@@ -163,9 +165,10 @@ KAVO_API Result compute(Hypothesis hypothesis, Shape shape, std::span<const doub
                         const Settings& settings = {});
 
 // Checks the values as compute does for the method before any computation:
-// ok, or bad_shape, wrong_value_count, refused_values, parameter_below_one,
-// needs_exact_method (Monte Carlo), outside_exact_domain (exact) or
-// parameters_too_large. Without a method, the default Settings' method.
+// ok, or bad_shape, wrong_value_count, missing_value, infinite_value,
+// refused_values, parameter_below_one, needs_exact_method (Monte Carlo),
+// outside_exact_domain (exact) or parameters_too_large. Without a method,
+// the default Settings' method.
 KAVO_API Status validate(Hypothesis hypothesis, std::span<const double> values);
 KAVO_API Status validate(Hypothesis hypothesis, Shape shape, std::span<const double> values);
 KAVO_API Status validate(Hypothesis hypothesis, Shape shape, std::span<const double> values,
@@ -186,6 +189,8 @@ struct ManyOptions {
   // tables are computed, and once at the end. Returning false cancels: tables
   // not yet started get Status::cancelled, and those being computed stop at
   // their next check (Monte Carlo: within 100 draws) and are cancelled too.
+  // If it throws (or its thread is unwound), the run is cancelled and its
+  // threads joined before the exception leaves compute_many.
   std::function<bool(const Progress&)> progress;
   int progress_interval_ms = 100;
 };

@@ -2,8 +2,8 @@ test_that("malformed tables are refused with a clear message", {
   expect_error(kavo_test(matrix(1:6, 1)), "at least 2x2 counts")
   expect_error(kavo_test(c(1, 2, 3, 4)), "matrix or table of at least 2x2")
   expect_error(kavo_test(matrix(c(1, -2, 3, 4), 2)), "must not be negative")
-  expect_error(kavo_test(matrix(c(1, NA, 3, 4), 2)), "must not be missing")
-  expect_error(kavo_test(matrix(c(1, Inf, 3, 4), 2)), "must be finite")
+  expect_error(kavo_test(matrix(c(1, NA, 3, 4), 2)), "cannot be computed for .*: missing value")
+  expect_error(kavo_test(matrix(c(1, Inf, 3, 4), 2)), "cannot be computed for .*: infinite value")
   expect_error(kavo_test(matrix(c("1", "2", "3", "4"), 2)), "numeric counts")
   expect_error(kavo_test(c(TRUE, FALSE, TRUE), "hardy_weinberg"), "numeric counts")
   expect_error(kavo_test(c(1, 2), "hardy_weinberg"), "aa, ab, bb for two alleles")
@@ -75,4 +75,33 @@ test_that("malformed data frames are refused", {
                "only for the proportion")
   expect_error(kavo_evidence(data.frame(x = 1, a = 1, b = 2, c = 3, evidence = "old"),
                              "hardy_weinberg", columns = c("a", "b", "c")), "would repeat")
+})
+
+test_that("missing and infinite values have reasons of their own, apart from zero counts", {
+  d <- data.frame(a = c(3, NA, Inf, 0, NaN), b = c(4, 4, 4, 4, -Inf), c = 5, d = 6)
+  res <- kavo_evidence(d, "independence", prior = 0.5, max_draws = 20000)
+  expect_identical(res$reason[2:5], c("missing value", "infinite value",
+    "Dirichlet parameters must be greater than 1 and p0 must be in interval (0,1)",
+    "missing value"))
+  p <- kavo_evidence(data.frame(k = 2, m = 4), "proportion", p0 = Inf)
+  expect_identical(p$reason, "infinite value")
+})
+
+test_that("Monte Carlo's settings are refused with another method, as on the command line", {
+  x <- matrix(c(11, 4, 6, 8), 2)
+  expect_error(kavo_test(x, method = "exact", seed = 3),
+               "'seed' applies to the monte_carlo method only, not to exact")
+  expect_error(kavo_test(x, method = "exact", max_draws = 1e6), "'max_draws' applies")
+  expect_error(kavo_evidence(x, "independence", method = "exact", precision = 0.01),
+               "'precision' applies to the monte_carlo method only")
+  expect_identical(kavo_test(x, method = "ex")$draws, 0)
+})
+
+test_that("names are whole, aliases, or unambiguous starts; anything else lists them", {
+  x <- matrix(c(11, 4, 6, 8), 2)
+  expect_identical(kavo_test(x, "sym", max_draws = 1e4)$hypothesis, "symmetry")
+  expect_identical(kavo_test(x, "kavomcn", max_draws = 1e4)$hypothesis, "symmetry")
+  expect_error(kavo_test(x, "h"), paste0("ambiguous hypothesis \"h\" \\(the start of homogeneity ",
+                                         "and hardy_weinberg\\); should be one of: independence"))
+  expect_error(kavo_test(x, method = "e x"), "unknown method \"e x\"; should be one of: monte_carlo")
 })

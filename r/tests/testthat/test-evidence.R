@@ -15,7 +15,7 @@ test_that("rows that cannot be computed are NA with their reason", {
   expect_true(all(is.na(res$evidence[4:6]) & is.na(res$error[4:6]) & is.na(res$draws[4:6])))
   expect_identical(res$reason[4:6], c(
     "Dirichlet parameters must be greater than 1 and p0 must be in interval (0,1)",
-    "missing count", "negative count"))
+    "missing value", "negative count"))
 })
 
 test_that("threads do not change any result", {
@@ -40,7 +40,7 @@ test_that("p0 is a number, one per row, or a column; a row without p0 is NA", {
   by_vector <- kavo_evidence(d[c("k", "m")], "proportion", p0 = d$p, max_draws = 20000)
   expect_identical(by_column[names(by_vector)], by_vector)
   expect_identical(by_column$p0, d$p)
-  expect_identical(by_column$reason[3:4], c("missing p0",
+  expect_identical(by_column$reason[3:4], c("missing value",
     "Dirichlet parameters must be greater than 1 and p0 must be in interval (0,1)"))
   one <- kavo_evidence(d[1:2, c("k", "m")], "proportion", p0 = 0.4, max_draws = 20000)
   expect_identical(one$evidence[[1]], by_column$evidence[[1]])

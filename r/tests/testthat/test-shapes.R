@@ -51,3 +51,10 @@ test_that("kavo_evidence takes a shape and gives kavo_test's results", {
   expect_identical(e_digits(res$evidence[1]), "8.630160e-01")
   expect_identical(names(res)[4:6], c("p1", "p2", "p3"))
 })
+
+test_that("a shape beyond R's integers is refused as given, without a coercion warning", {
+  d <- data.frame(a = 3, b = 4, c = 5, d = 6)
+  expect_no_warning(expect_error(kavo_evidence(d, "independence", shape = c(1e10, 2)),
+                                 "got c\\(1e\\+10, 2\\)", class = "simpleError"))
+  expect_error(kavo_evidence(d, "symmetry", shape = Inf), "got Inf")
+})
