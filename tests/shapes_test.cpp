@@ -89,7 +89,13 @@ TEST(Shapes, LayoutsNamesAndRefusals) {
             kavo::Status::wrong_value_count);
   EXPECT_EQ(kavo::validate(Hypothesis::independence, Shape::table(2, 3),
                            std::vector<double>{3, 4, 5, 1, 2, 2}),
-            kavo::Status::refused_values);
+            kavo::Status::needs_exact_method);  // a parameter of 1: Monte Carlo's default
+  EXPECT_EQ(kavo::validate(Hypothesis::independence, Shape::table(2, 3),
+                           std::vector<double>{3, 4, 5, 1, 2, 2}, kavo::Method::exact),
+            kavo::Status::ok);
+  EXPECT_EQ(kavo::validate(Hypothesis::independence, Shape::table(2, 3),
+                           std::vector<double>{3, 4, 5, 0.5, 2, 2}, kavo::Method::exact),
+            kavo::Status::parameter_below_one);
   std::vector<kavo::Result> results(2);
   EXPECT_EQ(kavo::compute_many(Hypothesis::independence, Shape::table(2, 3),
                                std::vector<double>(12, 3.0), results),
