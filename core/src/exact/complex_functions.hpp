@@ -23,13 +23,13 @@ inline Complex log(Complex z) {
   return {0.5 * std::log(z.real() * z.real() + z.imag() * z.imag()), std::atan2(z.imag(), z.real())};
 }
 
-// ln(1 + v): the modulus through log1p of 2x + x^2 + y^2, the angle through
-// atan2, both accurate for small v; far from 0 the plain logarithm of 1 + v
-// is as good and copes with 1 + v near 0.
+// ln(1 + v): the modulus through log1p of 2x + x^2 + y^2, accurate for
+// small v, and the angle through atan (1 + x > 1/2 there); far from 0 the
+// plain logarithm of 1 + v is as good and copes with 1 + v near 0.
 inline Complex log1p(Complex v) {
   const double x = v.real(), y = v.imag();
   if (x * x + y * y > 0.25) return log(Complex(1.0 + x, y));
-  return {0.5 * std::log1p(x * (2.0 + x) + y * y), std::atan2(y, 1.0 + x)};
+  return {0.5 * std::log1p(x * (2.0 + x) + y * y), std::atan(y / (1.0 + x))};
 }
 
 // exp(v) - 1, with cos(y) - 1 written as -2 sin^2(y / 2).

@@ -65,7 +65,9 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
     const Complex log_m = transform.log_at(w, log_mu + nodes.log_square[k]);
     Complex one_minus_m;
     scaled[k] = log_m.real() >= 0.5;
-    if (!scaled[k]) {
+    if (log_m.real() < -1.0) {  // M small: nothing cancels in 1 - M
+      one_minus_m = 1.0 - exp(log_m);
+    } else if (!scaled[k]) {
       one_minus_m = -expm1(log_m);
     } else {  // 1 - M = M (1 / M - 1)
       one_minus_m = expm1(-log_m);
@@ -83,7 +85,7 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
     const Complex term = scaled[k] ? exp(Complex(e[k].real() - largest, e[k].imag())) * f[k]
                                    : unscaled * f[k];
     sum += weight * term.imag();
-    magnitude += weight * std::abs(term);
+    magnitude += weight * (std::fabs(term.real()) + std::fabs(term.imag()));
     slope += weight * (term * s_of[k]).imag();
   }
   GapSurvival out;
