@@ -258,7 +258,7 @@ void print_option_usage(std::FILE* stream, const char* program) {
       "  --precision X        target for both half-widths (default 0.001)\n"
       "  --seed S             generator start, 1 to 2147483646 (default 11)\n"
       "                       (--maxMC, --precision and --seed are for monte_carlo only)\n"
-      "  --prior X            added to every Dirichlet parameter (default 0)\n"
+      "  --prior X            added to every Dirichlet parameter (default 0; 1 for counts)\n"
       "  --threads N          rows computed at a time (default: all hardware threads)\n"
       "  --output FILE        write the table to FILE instead of standard output\n"
       "  --resume             with --output: keep FILE's complete rows, compute the rest\n"
@@ -273,9 +273,9 @@ void print_option_usage(std::FILE* stream, const char* program) {
       "Input: fields separated by tabs, commas or spaces (a line with a tab is split on\n"
       "tabs only, likewise commas); \"double quotes\" around a field as in CSV. Blank lines\n"
       "and lines starting with # are skipped; a first line with no number is a header.\n"
-      "Output: tab-separated; label, values used, evidence, draws and half_width\n"
-      "(monte_carlo) or error_bound (other methods); NA for a row that cannot be\n"
-      "computed. Exits 1 if any row failed; 130 or 143 when interrupted.\n",
+      "Output: tab-separated; label, values used, evidence, draws, error_bound (exact)\n"
+      "or half_width (monte_carlo), log10_evidence, sev, g2 and df; NA for a row that\n"
+      "cannot be computed. Exits 1 if any row failed; 130 or 143 when interrupted.\n",
       program, program);
 }
 
