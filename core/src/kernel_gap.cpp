@@ -3,23 +3,10 @@
 #include <cmath>
 #include <limits>
 
-#include <boost/math/special_functions/log1p.hpp>
-
-#include "exact/boost_policy.hpp"
+#include "entropy_term.hpp"
 
 namespace kavo {
 namespace {
-
-// phi(r) = r ln r - r + 1; near r = 1 as log1pmx(d) + d log1p(d), d = r - 1,
-// which keeps its relative accuracy as phi falls like d^2 / 2.
-template <class Real>
-Real phi(Real r) {
-  const Real d = r - 1;
-  if (d > Real(-0.5) && d < Real(0.5)) {
-    return boost::math::log1pmx(d, exact::BoostPolicy()) + d * boost::math::log1p(d, exact::BoostPolicy());
-  }
-  return r * std::log(r) - r + 1;
-}
 
 template <class Real>
 KernelGap gap_of(std::span<const double> a, std::span<const int> blocks, const Real* point) {
@@ -41,7 +28,7 @@ KernelGap gap_of(std::span<const double> a, std::span<const int> blocks, const R
           if (c > 0) return {std::numeric_limits<double>::infinity(), 0.0};
           continue;
         }
-        block += c == 0 ? p : p * phi(m / p);
+        block += c == 0 ? p : p * entropy_term(m / p);
         spread += c_sum * std::fabs(m - p);
       }
       gap += c_sum * block;

@@ -5,6 +5,7 @@
 #include <limits>
 #include <numbers>
 
+#include "beta_tails.hpp"
 #include "gap_survival.hpp"
 #include "gap_transform.hpp"
 
@@ -44,6 +45,10 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
     r.evidence = 0.0;
     r.log10_evidence = -std::numeric_limits<double>::infinity();
     return r;
+  }
+  // Two cells: Beta tails, in closed form.
+  if (blocks.size() == 1 && blocks[0] == 2) {
+    if (const auto closed = beta_tails(a[0], a[1], gap, gap_error, tolerance)) return *closed;
   }
   const GapTransform transform(a, blocks);
   if (!transform.varies()) return certain();  // a flat kernel: f(p) = f* everywhere
