@@ -388,6 +388,7 @@ TEST(OptionsSingleTable, OptionsAnywhereMakeOneTableOfTheValues) {
   EXPECT_NE(c.out.find("Tests whether the first of two categories has probability p0."), std::string::npos);
   EXPECT_NE(c.out.find("must be greater than 1 and p0 strictly between 0 and 1"), std::string::npos);
   EXPECT_NE(c.out.find("(default 2000000)"), std::string::npos);
+  EXPECT_NE(c.out.find("error_bound (exact), log10_evidence, sev, g2 and df"), std::string::npos);
   EXPECT_NE(c.out.find("--seed S             generator start, 1 to 2147483646 (default 11)"),
             std::string::npos);
   // A refused or malformed value gets a row and a message; a wrong count is a usage error.
