@@ -5,9 +5,13 @@
 // Property: an evidence is printed exactly when every value is a well-formed
 // number that the program's validation accepts and the settings are well
 // formed; every failure exits 1, every success 0.
+// An argv with options (one table, no file) is the option form: see
+// check_option_form.
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -15,6 +19,50 @@
 #include "options.hpp"
 #include "evidence.hpp"
 #include "number_parse.hpp"
+#include "quoted_tsv.hpp"
+
+namespace {
+
+// The option form on one table given as values (batch mode and --output,
+// which read and write files, have their own target and tests). Property:
+// exit 1 with nothing on standard output (a usage problem), or the header and
+// one row as wide as it, whose seven result fields are all NA (exit 1) or
+// none is (exit 0, an evidence in [0, 1]).
+void check_option_form(const kavo::HypothesisSpec& spec, std::vector<std::string> argv) {
+  bool monte_carlo = false;
+  for (const std::string& a : argv) {
+    if (a == "--batch" || a.rfind("--output", 0) == 0 || a == "-h" || a == "--help" ||
+        a == "--version") {
+      return;
+    }
+    monte_carlo = monte_carlo || a.find("monte_carlo") != std::string::npos;
+  }
+  if (monte_carlo) argv.push_back("--maxMC=20000");  // the last one counts: runs stay quick
+  const kavo_fuzz::Run run = kavo_fuzz::run_driver(spec, argv);
+  std::string call;
+  for (const std::string& a : argv) call += "[" + a + "] ";
+  const std::string context = call + "\n" + run.out + "--- errors ---\n" + run.err;
+  bool well_formed = false;
+  const auto rows = kavo_test::read_quoted_tsv(run.out, well_formed);
+  if (rows.empty()) {
+    kavo_fuzz::require(run.status == 1 && run.out.empty() && run.err.find(" ERROR : ") != std::string::npos,
+                       "a usage problem exits 1 with a message and no table", context);
+    return;
+  }
+  constexpr long kResultFields = 7;
+  kavo_fuzz::require(well_formed && rows.size() == 2 && rows[1].size() == rows[0].size() &&
+                         rows[0].size() >= static_cast<std::size_t>(spec.value_count + kResultFields),
+                     "the header and one row as wide as it", context);
+  const auto na = std::count(rows[1].end() - kResultFields, rows[1].end(), "NA");
+  kavo_fuzz::require(na == 0 || na == kResultFields, "a row has all its results or none", context);
+  kavo_fuzz::require(run.status == (na > 0 ? 1 : 0), "exit 1 exactly when the row failed", context);
+  if (na == 0) {
+    const double evidence = std::strtod(rows[1][rows[1].size() - kResultFields].c_str(), nullptr);
+    kavo_fuzz::require(evidence >= 0.0 && evidence <= 1.0, "evidence lies in [0, 1]", context);
+  }
+}
+
+}  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
@@ -34,10 +82,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (argv.size() > 12) return 0;
   // A real argv entry ends at its first NUL.
   for (std::string& a : argv) a = a.substr(0, a.find('\0'));
-  // The option form reads files and standard input: batch mode has its own target.
   std::vector<char*> raw;
   for (std::string& a : argv) raw.push_back(a.data());
-  if (kavo::cli::uses_options(static_cast<int>(raw.size()), raw.data())) return 0;
+  if (kavo::cli::uses_options(static_cast<int>(raw.size()), raw.data())) {
+    check_option_form(spec, argv);
+    return 0;
+  }
 
   const int argc = static_cast<int>(argv.size());
   if (argc >= n + 2) argv[n + 1] = "/dev/null";

@@ -1,12 +1,15 @@
 // Batch mode on a fuzzed input file (quotes, separators, byte-order marks and
 // control bytes included): exactly one output row per table line plus the
-// header, every output row the header's width when read back as tab-separated
-// text with CSV quoting, every failed row marked NA and named on standard
-// error in one printable line, the exit status 1 exactly when a row failed.
-// The first byte picks the program and whether columns are chosen by position.
+// header, every output row the header's width (label, values and seven result
+// columns) when read back as tab-separated text with CSV quoting, every failed
+// row NA in all seven result fields and named on standard error in one
+// printable line, the exit status 1 exactly when a row failed. The first byte
+// picks the program, whether columns are chosen by position, and the method:
+// the default (exact) or Monte Carlo.
 
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <cstdio>
 #include <string>
@@ -17,6 +20,8 @@
 #include "reader.hpp"
 
 namespace {
+
+constexpr long kResultFields = 7;  // evidence draws error log10_evidence sev g2 df
 
 // Lines that hold a table (or a header): not blank, not a comment. Counted
 // here without the batch reader, from the raw bytes.
@@ -42,6 +47,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   if (size == 0 || size > 4096) return 0;
   const kavo::HypothesisSpec& spec = kavo_fuzz::spec_by_index(data[0]);
   const bool by_columns = (data[0] / 5) % 2 == 1;
+  const bool monte_carlo = (data[0] / 10) % 2 == 1;
   const std::string input(reinterpret_cast<const char*>(data) + 1, size - 1);
   const std::vector<std::string> lines = content_lines(input);
   if (lines.size() > 25) return 0;  // each computable row makes 10000 draws
@@ -56,8 +62,9 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   std::fwrite(input.data(), 1, input.size(), f);
   std::fclose(f);
 
-  std::vector<std::string> argv = {spec.program_name, "--batch", path, "--maxMC", "0",
-                                   "--threads", "1", "--no-progress"};
+  std::vector<std::string> argv = {spec.program_name, "--batch", path, "--threads", "1",
+                                   "--no-progress"};
+  if (monte_carlo) argv.insert(argv.end(), {"--method", "monte_carlo", "--maxMC", "0"});
   if (by_columns) {
     std::string columns = "2";
     for (int i = 1; i < spec.value_count; ++i) columns += "," + std::to_string(i + 2);
@@ -85,10 +92,16 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string context = input + "\n--- output ---\n" + run.out + "--- errors ---\n" + run.err;
   kavo_fuzz::require(well_formed, "the output reads back as tab-separated text", context);
   kavo_fuzz::require(rows.size() == tables + 1, "one output row per table line, plus the header", context);
+  const auto width = static_cast<std::size_t>(spec.value_count + kResultFields);
+  kavo_fuzz::require(rows[0].size() == width || rows[0].size() == width + 1,
+                     "the header names the values and the seven result columns", context);
   int na_rows = 0;
-  for (const auto& row : rows) {
+  for (std::size_t r = 1; r < rows.size(); ++r) {
+    const auto& row = rows[r];
     kavo_fuzz::require(row.size() == rows[0].size(), "every row as wide as the header", context);
-    if (row.size() >= 3 && row[row.size() - 1] == "NA" && row[row.size() - 3] == "NA") ++na_rows;
+    const auto na = std::count(row.end() - kResultFields, row.end(), "NA");
+    kavo_fuzz::require(na == 0 || na == kResultFields, "a row has all its results or none", context);
+    if (na > 0) ++na_rows;
   }
   // Row messages are whole lines (a message may echo " ERROR : line " from the input).
   int messages = 0;

@@ -12,6 +12,8 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <cstdio>
+#include <cstdlib>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -19,12 +21,16 @@
 
 #include "hypotheses/registry.hpp"
 #include "kavo/kavo.hpp"
+#include "quoted_tsv.hpp"
 #include "test_support.hpp"
 
 extern char** environ;
 
 using kavo_test::Captured;
 using kavo_test::cells_of;
+using kavo_test::kExactColumns;
+using kavo_test::kFailedResult;
+using kavo_test::kMonteCarloColumns;
 using kavo_test::lines_of;
 using kavo_test::run_binary;
 using kavo_test::run_in_process;
@@ -33,13 +39,28 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 
-Captured hw_batch(const std::string& input, std::vector<std::string> extra = {}) {
+// kavohw in batch mode on this input, with these options only.
+Captured hw_run(const std::string& input, const std::vector<std::string>& options) {
   const std::string file = kavo_test::temp_path("options.in");
   kavo_test::write_file(file, input);
-  std::vector<std::string> args = {"--batch", file, "--no-progress", "--maxMC", "20000",
-                                   "--precision", "0.01"};
-  args.insert(args.end(), extra.begin(), extra.end());
+  std::vector<std::string> args = {"--batch", file, "--no-progress"};
+  args.insert(args.end(), options.begin(), options.end());
   return run_in_process(kavo::kHardyWeinberg, "/usr/local/bin/kavohw", args);
+}
+
+// The same with quick Monte Carlo settings.
+Captured hw_batch(const std::string& input, std::vector<std::string> extra = {}) {
+  std::vector<std::string> options = {"--method", "monte_carlo", "--maxMC", "20000",
+                                      "--precision", "0.01"};
+  options.insert(options.end(), extra.begin(), extra.end());
+  return hw_run(input, options);
+}
+
+// A number as the programs print Monte Carlo's figures.
+std::string e_format(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%e", value);
+  return text;
 }
 
 // A panel whose rows each take a few milliseconds (no early stop).
@@ -123,16 +144,20 @@ TEST(OptionsInput, QuotedLabelsBomAndSpacesInsideTabFields) {
   EXPECT_EQ(c.status, 1);
   const auto out = lines_of(c.out);
   ASSERT_EQ(out.size(), 6u);
-  EXPECT_EQ(out[0], "label\tAaa\tAab\tAbb\tevidence\tdraws\thalf_width");
+  EXPECT_EQ(out[0], "label\tAaa\tAab\tAbb\t" + kMonteCarloColumns);
+  bool well_formed = false;
+  for (const auto& row : kavo_test::read_quoted_tsv(c.out, well_formed)) ASSERT_EQ(row.size(), 11u);
+  EXPECT_TRUE(well_formed);
   EXPECT_EQ(cells_of(out[1])[0], "SNP A1");
   // Written back quoted, so tab-separated readers with CSV quoting get it exactly.
   EXPECT_EQ(out[2].substr(0, 13), "\"rs \"\"2\"\"\"\t25");
   EXPECT_EQ(out[3].substr(0, 12), "\"tab\there\"\t2");
-  EXPECT_EQ(out[4], "NA\tNA\tNA\tNA\tNA\tNA\tNA");
+  EXPECT_EQ(out[4], "NA\tNA\tNA\tNA\t" + kFailedResult);
   EXPECT_EQ(cells_of(out[5])[0], "rs5");
   EXPECT_NE(c.err.find("kavohw ERROR : line 5: unterminated quoted field\n"), std::string::npos);
   // The same values as the unlabelled, unquoted rows give.
   const Captured plain = hw_batch("12 10 4\n25 50 30\n");
+  ASSERT_EQ(lines_of(plain.out).size(), 3u) << plain.err;
   EXPECT_EQ(cells_of(lines_of(plain.out)[1])[3], cells_of(out[1])[4]);
   EXPECT_EQ(cells_of(lines_of(plain.out)[2])[3], cells_of(out[5])[4]);
 }
@@ -147,14 +172,15 @@ TEST(OptionsInput, ColumnsChosenByNameOrPositionKeepTheirNames) {
   EXPECT_EQ(named.status, 1);
   const auto out = lines_of(named.out);
   ASSERT_EQ(out.size(), 4u);
-  EXPECT_EQ(out[0], "id\taa\tab\tbb\tevidence\tdraws\thalf_width");
+  EXPECT_EQ(out[0], "id\taa\tab\tbb\t" + kMonteCarloColumns);
   EXPECT_EQ(out[1].substr(0, 13), "101\t12\t10\t4\t8");
-  EXPECT_EQ(out[3], "103\tNA\tNA\tNA\tNA\tNA\tNA");  // a failed row keeps its label
+  EXPECT_EQ(out[3], "103\tNA\tNA\tNA\t" + kFailedResult);  // a failed row keeps its label
   const Captured by_position =
       hw_batch(panel, {"--label-column=3", "--value-columns=4,5,6"});
   EXPECT_EQ(by_position.out, named.out);
   // Without a label column the numeric id is not taken for a value.
   const Captured values_only = hw_batch(panel, {"--value-columns", "aa,ab,bb"});
+  ASSERT_GE(lines_of(values_only.out).size(), 2u) << values_only.err;
   EXPECT_EQ(lines_of(values_only.out)[1].substr(0, 9), "12\t10\t4\t8");
   // A header of numbers is a header when --header says so; --no-header reads it as a table.
   const std::string years = "marker 2019 2020 2021\nrs1 12 10 4\n";
@@ -178,18 +204,21 @@ TEST(OptionsInput, LabelRulesOfLabelledAndUnlabelledFiles) {
   EXPECT_EQ(c.status, 1);
   auto out = lines_of(c.out);
   ASSERT_EQ(out.size(), 3u);
-  EXPECT_EQ(out[1], "NA\t12\t10\t4\tNA\tNA\tNA");
+  EXPECT_EQ(out[1], "NA\t12\t10\t4\t" + kFailedResult);
+  ASSERT_EQ(cells_of(out[2]).size(), 11u);
   EXPECT_EQ(cells_of(out[2])[0], "rs2");
   EXPECT_NE(cells_of(out[2])[4], "NA");
   EXPECT_NE(c.err.find("line 2: no label, but the input's tables are labelled"), std::string::npos);
   // An unlabelled row in a labelled file is not computed under a made-up label.
   c = hw_batch("rs1 12 10 4\n25 50 30\n");
   out = lines_of(c.out);
-  EXPECT_EQ(out[2], "NA\t25\t50\t30\tNA\tNA\tNA");
+  ASSERT_EQ(out.size(), 3u) << c.err;
+  EXPECT_EQ(out[2], "NA\t25\t50\t30\t" + kFailedResult);
   EXPECT_NE(c.err.find("line 2: no label"), std::string::npos);
   // A failed row keeps its label.
   c = hw_batch("rs1 12 10 4\nrs2 25 x 30\nrs3 1 2\n");
   out = lines_of(c.out);
+  ASSERT_EQ(out.size(), 4u) << c.err;
   EXPECT_EQ(cells_of(out[2])[0], "rs2");
   EXPECT_EQ(cells_of(out[3])[0], "rs3");
   EXPECT_NE(c.err.find("line 3: expected 3 numbers after the label, found 2\n"), std::string::npos);
@@ -210,7 +239,7 @@ TEST(OptionsMessages, NameTheFileTheReasonAndTheProgram) {
   for (char ch : c.err) EXPECT_TRUE(ch == '\n' || static_cast<unsigned char>(ch) >= 0x20) << c.err;
   // Many failures: 100 messages, a note for the rest, and one summary line.
   std::string bad;
-  for (int i = 0; i < 130; ++i) bad += "rs" + std::to_string(i) + " 1 2 3\n";
+  for (int i = 0; i < 130; ++i) bad += "rs" + std::to_string(i) + " 0.5 2 3\n";
   bad += "rsok 12 10 4\n";
   c = hw_batch(bad);
   EXPECT_EQ(c.status, 1);
@@ -226,15 +255,15 @@ TEST(OptionsOutput, FileCheckedBeforeComputingAndWriteFailuresExitOne) {
   // An output that cannot be opened is named before a long run starts.
   const auto start = Clock::now();
   Captured c = run_in_process(kavo::kIndependence, "kavoind",
-                              {"12", "5", "7", "9", "--output", "/nonexistent/x", "--maxMC",
-                               "2000000", "--precision", "0"});
+                              {"12", "5", "7", "9", "--output", "/nonexistent/x", "--method",
+                               "monte_carlo", "--maxMC", "2000000", "--precision", "0"});
   EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
   EXPECT_EQ(c.status, 1);
   EXPECT_EQ(c.err, "kavoind ERROR : cannot write '/nonexistent/x': No such file or directory\nExiting...\n");
   c = hw_batch("12 10 4\n", {"--output", "/dev/full"});
   EXPECT_EQ(c.status, 1);
   EXPECT_NE(c.err.find("cannot write '/dev/full': No space left on device"), std::string::npos);
-  c = kavo_test::run_binary_redirected("kavohw", {"--batch", "--maxMC", "10000"}, "/dev/full",
+  c = kavo_test::run_binary_redirected("kavohw", {"--batch"}, "/dev/full",
                                        kavo_test::temp_path("full.err"));
   EXPECT_EQ(c.status, 1);
   EXPECT_NE(kavo_test::read_file(kavo_test::temp_path("full.err")).find("cannot write standard output"),
@@ -258,10 +287,11 @@ TEST(OptionsStreaming, FirstRowsComeBeforeTheRunEndsAndAClosedPipeStopsIt) {
   kavo_test::write_file(panel, slow_panel(3000));
   // 3000 rows of 200000 draws: minutes of work, unless it stops when the reader goes.
   const auto start = Clock::now();
-  Child child("kavohw", {"--batch", panel, "--maxMC", "200000", "--precision", "0", "--threads", "2"});
+  Child child("kavohw", {"--batch", panel, "--method", "monte_carlo", "--maxMC", "200000",
+                         "--precision", "0", "--threads", "2"});
   const std::string first = child.read_lines(2);
   const auto first_rows = Clock::now() - start;
-  EXPECT_EQ(first.rfind("label\tAaa\tAab\tAbb\tevidence\tdraws\thalf_width\nrs0\t", 0), 0u) << first;
+  EXPECT_EQ(first.rfind("label\tAaa\tAab\tAbb\t" + kMonteCarloColumns + "\nrs0\t", 0), 0u) << first;
   EXPECT_LT(first_rows, std::chrono::seconds(5));
   close(child.out);
   child.out = -1;
@@ -275,8 +305,8 @@ TEST(OptionsStreaming, FirstRowsComeBeforeTheRunEndsAndAClosedPipeStopsIt) {
 TEST(OptionsInterrupt, SignalKeepsWholeRowsAndResumeFinishesTheTable) {
   const std::string panel = kavo_test::temp_path("interrupt.tsv");
   kavo_test::write_file(panel, slow_panel(30));
-  const std::vector<std::string> run = {"--batch", panel, "--maxMC", "400000", "--precision", "0",
-                                        "--threads", "2"};
+  const std::vector<std::string> run = {"--batch", panel, "--method", "monte_carlo", "--maxMC",
+                                        "400000", "--precision", "0", "--threads", "2"};
   const Captured whole = run_binary("kavohw", run);
   ASSERT_EQ(whole.status, 0);
   ASSERT_EQ(lines_of(whole.out).size(), 31u);
@@ -310,7 +340,8 @@ TEST(OptionsInterrupt, SignalKeepsWholeRowsAndResumeFinishesTheTable) {
   }
   // Resuming with another input is refused, and the file is left as it is.
   const std::string out = kavo_test::temp_path("other.tsv");
-  kavo_test::write_file(out, lines_of(whole.out)[0] + "\nrs0\t5\t7\t4\t1\t1\t1\nrs7\t1\t1\t1\t1\t1\t1\n");
+  kavo_test::write_file(out, lines_of(whole.out)[0] + "\nrs0\t5\t7\t4\t1\t1\t1\t1\t1\t1\t1\n" +
+                                 "rs7\t1\t1\t1\t1\t1\t1\t1\t1\t1\t1\n");
   const std::string before = kavo_test::read_file(out);
   std::vector<std::string> args = run;
   args.insert(args.end(), {"--output", out, "--resume"});
@@ -322,43 +353,60 @@ TEST(OptionsInterrupt, SignalKeepsWholeRowsAndResumeFinishesTheTable) {
 }
 
 TEST(OptionsSingleTable, OptionsAnywhereMakeOneTableOfTheValues) {
-  // The option form's row holds the positional run's evidence.
+  // Asked for Monte Carlo, the option form's row holds the positional run's
+  // evidence, and the library's statistics of the same run.
   const std::string cwd_file = "--threads";
-  Captured c = run_in_process(kavo::kIndependence, "kavoind", {"12", "5", "7", "9", "--threads", "2"});
+  Captured c = run_in_process(kavo::kIndependence, "kavoind",
+                              {"12", "5", "7", "9", "--threads", "2", "--method", "monte_carlo"});
   EXPECT_EQ(c.status, 0);
-  EXPECT_EQ(c.out,
-            "A11\tA12\tA21\tA22\tevidence\tdraws\thalf_width\n"
-            "12\t5\t7\t9\t3.741918e-01\t1569000\t9.999869e-04\n");
+  std::vector<std::string> out = lines_of(c.out);
+  ASSERT_EQ(out.size(), 2u) << c.err;
+  EXPECT_EQ(out[0], "A11\tA12\tA21\tA22\t" + kMonteCarloColumns);
+  EXPECT_EQ(out[1].rfind("12\t5\t7\t9\t3.741918e-01\t1569000\t9.999869e-04\t", 0), 0u) << out[1];
+  const double table[] = {12, 5, 7, 9};
+  const kavo::Result mc = kavo::compute(kavo::Hypothesis::independence, table);
+  std::vector<std::string> cells = cells_of(out[1]);
+  ASSERT_EQ(cells.size(), 11u);
+  EXPECT_EQ(cells[7], e_format(mc.log10_evidence));
+  EXPECT_EQ(cells[8], e_format(mc.sev));
+  EXPECT_EQ(std::strtod(cells[9].c_str(), nullptr), mc.g2);
+  EXPECT_EQ(cells[10], std::to_string(mc.df));
   EXPECT_EQ(c.err, "");
   EXPECT_EQ(access(cwd_file.c_str(), F_OK), -1);  // no file named after the option
   c = run_in_process(kavo::kIndependence, "kavoind",
                      {"--method", "monte_carlo", "12", "5", "--maxMC=20000", "7", "9"});
   const Captured positional = run_in_process(
       kavo::kIndependence, "kavoind", {"12", "5", "7", "9", kavo_test::temp_path("p.out"), "20000"});
-  EXPECT_EQ(cells_of(lines_of(c.out)[1])[4], positional.err.substr(11, 12));
-  EXPECT_EQ(cells_of(lines_of(c.out)[1])[5], "20000");
+  ASSERT_EQ(lines_of(c.out).size(), 2u) << c.err;
+  cells = cells_of(lines_of(c.out)[1]);
+  ASSERT_EQ(cells.size(), 11u);
+  EXPECT_EQ(cells[4], positional.err.substr(11, 12));
+  EXPECT_EQ(cells[5], "20000");
   // --help anywhere is help, and says what is tested and the defaults.
   c = run_in_process(kavo::kProportion, "kavoprop", {"3", "5", "0.4", "--help"});
   EXPECT_EQ(c.status, 0);
   EXPECT_NE(c.out.find("Tests whether the first of two categories has probability p0."), std::string::npos);
   EXPECT_NE(c.out.find("must be greater than 1 and p0 strictly between 0 and 1"), std::string::npos);
   EXPECT_NE(c.out.find("(default 2000000)"), std::string::npos);
+  EXPECT_NE(c.out.find("error_bound (exact), log10_evidence, sev, g2 and df"), std::string::npos);
   EXPECT_NE(c.out.find("--seed S             generator start, 1 to 2147483646 (default 11)"),
             std::string::npos);
   // A refused or malformed value gets a row and a message; a wrong count is a usage error.
-  c = run_in_process(kavo::kIndependence, "kavoind", {"12", "x", "7", "9", "--maxMC", "0"});
+  c = run_in_process(kavo::kIndependence, "kavoind", {"12", "x", "7", "9", "--threads", "1"});
   EXPECT_EQ(c.status, 1);
-  EXPECT_EQ(lines_of(c.out)[1], "NA\tNA\tNA\tNA\tNA\tNA\tNA");
+  ASSERT_EQ(lines_of(c.out).size(), 2u) << c.err;
+  EXPECT_EQ(lines_of(c.out)[1], "NA\tNA\tNA\tNA\t" + kFailedResult);
   EXPECT_EQ(c.err, "kavoind ERROR : invalid number for A12: 'x'\n");
-  c = run_in_process(kavo::kIndependence, "kavoind", {"12", "5", "7", "--maxMC", "0"});
+  c = run_in_process(kavo::kIndependence, "kavoind", {"12", "5", "7", "--threads", "1"});
   EXPECT_EQ(c.err, "kavoind ERROR : expected 4 values (<A11> <A12> <A21> <A22>), found 3\nExiting...\n");
   EXPECT_EQ(c.out, "");
   c = run_in_process(kavo::kIndependence, "kavoind", {"12", "5", "7", "9", "out.txt", "--threads", "2"});
   EXPECT_EQ(c.status, 1);
   EXPECT_NE(c.err.find("found 5 (with options, an output file is --output FILE"), std::string::npos);
   // A negative number is a value, not an option (the prior may lift it).
-  c = run_in_process(kavo::kHardyWeinberg, "kavohw", {"-0.5", "10", "4", "--prior", "3", "--maxMC", "0"});
+  c = run_in_process(kavo::kHardyWeinberg, "kavohw", {"-0.5", "10", "4", "--prior", "3"});
   EXPECT_EQ(c.status, 0) << c.err;
+  ASSERT_EQ(lines_of(c.out).size(), 2u);
   EXPECT_EQ(lines_of(c.out)[1].substr(0, 9), "2.5\t13\t7\t");
 }
 
@@ -368,8 +416,17 @@ TEST(OptionsMethod, MethodsByNameAndTheirSettings) {
   EXPECT_EQ(c.status, 1);
   EXPECT_NE(c.err.find("unknown method 'no_such_method' (known: monte_carlo"), std::string::npos);
   EXPECT_EQ(c.out, "");
-  // An explicit monte_carlo changes nothing.
-  EXPECT_EQ(hw_batch("rs1 12 10 4\n", {"--method", "monte_carlo"}).out, hw_batch("rs1 12 10 4\n").out);
+  // An explicit exact, the default, changes nothing.
+  EXPECT_EQ(hw_run("rs1 12 10 4\n", {"--method", "exact"}).out, hw_run("rs1 12 10 4\n", {}).out);
+  // Monte Carlo's settings without --method are refused, naming the default.
+  for (const char* setting : {"--seed", "--maxMC", "--precision"}) {
+    c = run_in_process(kavo::kHardyWeinberg, "kavohw", {"12", "10", "4", setting, "5"});
+    EXPECT_EQ(c.status, 1);
+    EXPECT_EQ(c.out, "");
+    EXPECT_EQ(c.err, std::string("kavohw ERROR : ") + setting +
+                         " applies to the monte_carlo method only, not to exact (the default: ask "
+                         "for --method monte_carlo)\nExiting...\n");
+  }
   // Every other method the library knows: no Monte Carlo settings, an error bound column.
   for (int i = 0; i < kavo::kMethodCount; ++i) {
     const std::string name = kavo::method_name(static_cast<kavo::Method>(i));
@@ -381,7 +438,9 @@ TEST(OptionsMethod, MethodsByNameAndTheirSettings) {
                 std::string::npos) << c.err;
     }
     c = run_in_process(kavo::kHardyWeinberg, "kavohw", {"12", "10", "4", "--method", name});
-    EXPECT_EQ(lines_of(c.out)[0], "Aaa\tAab\tAbb\tevidence\tdraws\terror_bound") << name;
+    ASSERT_EQ(lines_of(c.out).size(), 2u) << name << c.err;
+    EXPECT_EQ(lines_of(c.out)[0], "Aaa\tAab\tAbb\t" + kExactColumns) << name;
+    ASSERT_EQ(cells_of(lines_of(c.out)[1]).size(), 10u) << name;
     EXPECT_EQ(cells_of(lines_of(c.out)[1])[4], "0") << name;
   }
 }
@@ -390,10 +449,13 @@ TEST(OptionsHonestError, RowsWithAllOrNoDrawsInTheTangentSetReportABound) {
   const Captured c = hw_batch("rs3 41 21 41\nmode 2 3 2\n", {"--maxMC", "20000", "--precision", "0.001"});
   EXPECT_EQ(c.status, 0);
   const auto out = lines_of(c.out);
-  char bound[32];
-  std::snprintf(bound, sizeof bound, "%e", 6.7 / (20000 + 6.7));
-  EXPECT_EQ(out[1], std::string("rs3\t41\t21\t41\t0.000000e+00\t20000\t") + bound);
-  EXPECT_EQ(out[2], std::string("mode\t2\t3\t2\t1.000000e+00\t20000\t") + bound);
+  ASSERT_EQ(out.size(), 3u) << c.err;
+  const std::string bound = e_format(6.7 / (20000 + 6.7));
+  // log10 of an evidence of 0 and of 1.
+  EXPECT_EQ(out[1].rfind("rs3\t41\t21\t41\t0.000000e+00\t20000\t" + bound + "\t-inf\t", 0), 0u)
+      << out[1];
+  EXPECT_EQ(out[2].rfind("mode\t2\t3\t2\t1.000000e+00\t20000\t" + bound + "\t0.000000e+00\t", 0), 0u)
+      << out[2];
 }
 
 TEST(PositionalReport, AFailedReportWriteIsAFailure) {
@@ -430,7 +492,7 @@ TEST(OptionsShape, LargerTablesThroughTheirProgramsOption) {
   };
   for (const auto& c : cases) {
     std::vector<std::string> args = c.args;
-    args.insert(args.end(), {"--maxMC", "30000", "--threads", "1"});
+    args.insert(args.end(), {"--method", "monte_carlo", "--maxMC", "30000", "--threads", "1"});
     const Captured run = run_binary(c.program, args);
     ASSERT_EQ(run.status, 0) << c.program << run.err;
     const std::vector<std::string> out = lines_of(run.out);
@@ -448,10 +510,12 @@ TEST(OptionsShape, LargerTablesThroughTheirProgramsOption) {
     std::snprintf(expected, sizeof expected, "%e\t%lld", r.evidence,
                   static_cast<long long>(r.draws));
     const std::vector<std::string> cells = cells_of(out[1]);
+    ASSERT_EQ(cells.size(), values.size() + 7) << out[1];
     EXPECT_EQ(cells[values.size()] + "\t" + cells[values.size() + 1], expected) << c.program;
   }
 
-  const Captured fixed = run_binary("kavoind", {"12", "5", "7", "9", "--shape", "2x2"});
+  const Captured fixed =
+      run_binary("kavoind", {"12", "5", "7", "9", "--shape", "2x2", "--method", "monte_carlo"});
   EXPECT_EQ(cells_of(lines_of(fixed.out).at(1)).at(4), "3.741918e-01");
 
   const struct {
@@ -471,4 +535,61 @@ TEST(OptionsShape, LargerTablesThroughTheirProgramsOption) {
     EXPECT_EQ(run.status, 1) << r.message;
     EXPECT_NE(run.err.find(r.message), std::string::npos) << run.err;
   }
+}
+
+namespace {
+
+// A row's seven result fields from `first` on are the exact method's result
+// for these values: each figure reads back to the library's very double.
+void expect_exact_result(const std::string& line, std::size_t first, kavo::Hypothesis hypothesis,
+                         const std::vector<double>& values) {
+  kavo::Settings exact;
+  exact.method = kavo::Method::exact;
+  const kavo::Result r = kavo::compute(hypothesis, values, exact);
+  ASSERT_EQ(r.status, kavo::Status::ok);
+  const std::vector<std::string> cells = cells_of(line);
+  ASSERT_EQ(cells.size(), first + 7) << line;
+  const auto number = [&](std::size_t i) { return std::strtod(cells[first + i].c_str(), nullptr); };
+  EXPECT_EQ(number(0), r.evidence) << line;
+  EXPECT_EQ(cells[first + 1], "0") << line;
+  EXPECT_EQ(cells[first + 2], e_format(r.error)) << line;
+  EXPECT_EQ(number(3), r.log10_evidence) << line;
+  EXPECT_EQ(number(4), r.sev) << line;
+  EXPECT_EQ(number(5), r.g2) << line;
+  EXPECT_EQ(cells[first + 6], std::to_string(r.df)) << line;
+}
+
+}  // namespace
+
+TEST(OptionsDefault, TheExactMethodWithItsColumnsAndTheLibrarysDoubles) {
+  const Captured c = run_in_process(kavo::kIndependence, "kavoind", {"12", "5", "7", "9", "--threads", "1"});
+  EXPECT_EQ(c.status, 0) << c.err;
+  const auto out = lines_of(c.out);
+  ASSERT_EQ(out.size(), 2u) << c.err;
+  EXPECT_EQ(out[0], "A11\tA12\tA21\tA22\t" + kExactColumns);
+  expect_exact_result(out[1], 4, kavo::Hypothesis::independence, {12, 5, 7, 9});
+}
+
+TEST(OptionsDefault, AParameterOfOneNeedsTheExactMethod) {
+  // A zero count under the uniform prior: Monte Carlo leaves its row NA and says why.
+  const std::string panel = "rs1 1 10 4\nrs2 12 10 4\n";
+  const Captured mc = hw_batch(panel);
+  EXPECT_EQ(mc.status, 1);
+  auto out = lines_of(mc.out);
+  ASSERT_EQ(out.size(), 3u) << mc.err;
+  EXPECT_EQ(out[1], "rs1\t1\t10\t4\t" + kFailedResult);
+  EXPECT_EQ(cells_of(out[2]).size(), 11u);
+  EXPECT_EQ(mc.err,
+            "kavohw ERROR : line 1: a Dirichlet parameter of exactly 1 (a zero count with the "
+            "uniform prior): only the exact method computes it\n"
+            "kavohw ERROR : 1 of 2 rows failed\n");
+  // The default method computes both rows.
+  const Captured exact = hw_run(panel, {"--threads", "2"});
+  EXPECT_EQ(exact.status, 0) << exact.err;
+  EXPECT_EQ(exact.err, "");
+  out = lines_of(exact.out);
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(out[0], "label\tAaa\tAab\tAbb\t" + kExactColumns);
+  expect_exact_result(out[1], 4, kavo::Hypothesis::hardy_weinberg, {1, 10, 4});
+  expect_exact_result(out[2], 4, kavo::Hypothesis::hardy_weinberg, {12, 10, 4});
 }

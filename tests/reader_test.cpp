@@ -170,28 +170,44 @@ TEST(Writer, LabelsComeBackExactlyThroughTsvQuoting) {
   ASSERT_EQ(rows.size(), labels.size() + 1);
   EXPECT_EQ(rows[0][0], "marker \"id\"");
   for (std::size_t i = 0; i < labels.size(); ++i) {
-    ASSERT_EQ(rows[i + 1].size(), 7u) << labels[i];
+    ASSERT_EQ(rows[i + 1].size(), 11u) << labels[i];
     EXPECT_EQ(rows[i + 1][0], labels[i]);
-    EXPECT_EQ(rows[i + 1][6], "NA");
+    EXPECT_EQ(rows[i + 1][10], "NA");
   }
   EXPECT_EQ(tsv_field("plain label"), "plain label");
   columns.method = static_cast<kavo::Method>(1);  // any method but Monte Carlo
-  EXPECT_EQ(header_line(columns), "\"marker \"\"id\"\"\"\taa\tab\tbb\tevidence\tdraws\terror_bound\n");
+  EXPECT_EQ(header_line(columns), "\"marker \"\"id\"\"\"\taa\tab\tbb\tevidence\tdraws\terror_bound\t"
+                                  "log10_evidence\tsev\tg2\tdf\n");
 }
 
 TEST(Writer, RowsCarryTheResultsErrorFigure) {
   // The library gives the error figure (for runs whose draws all fell alike
   // too, see LibraryInterface.AllDrawsAlikeStillReportAnUncertainty); the row
-  // prints it as it is.
+  // prints it as it is. Monte Carlo's figures in "%e", with g2 and df beside.
   kavo::Result r;
   r.method = kavo::Method::monte_carlo;
   r.status = kavo::Status::ok;
   r.draws = 2000000;
   r.evidence = 1.0;
   r.error = 3e-4;
-  EXPECT_EQ(row_result(&r), "1.000000e+00\t2000000\t3.000000e-04\n");
+  r.log10_evidence = 0.0;
+  r.sev = 1.0;
+  r.g2 = 0.1 + 0.2;
+  r.df = 1;
+  EXPECT_EQ(row_result(&r),
+            "1.000000e+00\t2000000\t3.000000e-04\t0.000000e+00\t1.000000e+00\t0.30000000000000004\t1\n");
+  // The exact method's figures carry every digit; its error bound stays "%e".
+  r.method = kavo::Method::exact;
+  r.draws = 0;
+  r.evidence = 0.1 + 0.2;
+  r.error = 1e-13;
+  r.log10_evidence = -1.0 / 3.0;
+  r.sev = 1e-300;
+  r.df = 4;
+  EXPECT_EQ(row_result(&r), "0.30000000000000004\t0\t1.000000e-13\t-0.3333333333333333\t1e-300\t"
+                            "0.30000000000000004\t4\n");
   r.status = kavo::Status::refused_values;
-  EXPECT_EQ(row_result(&r), "NA\tNA\tNA\n");
+  EXPECT_EQ(row_result(&r), "NA\tNA\tNA\tNA\tNA\tNA\tNA\n");
 }
 
 TEST(Progress, TimeLeftComesFromRowsAndTheLineNeverMixesWithMessages) {

@@ -50,4 +50,12 @@ std::string read_file(const std::string& path);
 // A fresh path in a private temporary folder.
 std::string temp_path(const std::string& name);
 
+// The option form's result columns after the values, for each method, and
+// a failed row's seven result fields.
+inline const std::string kMonteCarloColumns =
+    "evidence\tdraws\thalf_width\tlog10_evidence\tsev\tg2\tdf";
+inline const std::string kExactColumns =
+    "evidence\tdraws\terror_bound\tlog10_evidence\tsev\tg2\tdf";
+inline const std::string kFailedResult = "NA\tNA\tNA\tNA\tNA\tNA\tNA";
+
 }  // namespace kavo_test

@@ -273,9 +273,10 @@ void print_option_usage(std::FILE* stream, const char* program) {
       "Input: fields separated by tabs, commas or spaces (a line with a tab is split on\n"
       "tabs only, likewise commas); \"double quotes\" around a field as in CSV. Blank lines\n"
       "and lines starting with # are skipped; a first line with no number is a header.\n"
-      "Output: tab-separated; label, values used, evidence, draws, error_bound (exact)\n"
-      "or half_width (monte_carlo), log10_evidence, sev, g2 and df; NA for a row that\n"
-      "cannot be computed. Exits 1 if any row failed; 130 or 143 when interrupted.\n",
+      "Output: tab-separated; label, values used, evidence, draws, half_width\n"
+      "(monte_carlo) or error_bound (exact), log10_evidence, sev, g2 and df; NA in\n"
+      "all seven for a row that cannot be computed. Exits 1 if any row failed; 130\n"
+      "or 143 when interrupted.\n",
       program, program);
 }
 
