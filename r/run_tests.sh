@@ -31,11 +31,6 @@ printf 'options(repos = c(CRAN = "file://%s/repo"))\n' "$work" > "$work/Rprofile
 export R_PROFILE="$work/Rprofile.site"
 # Also the tests skipped on CRAN: the user-interrupt test signals this process.
 export NOT_CRAN=true
-# The built programs, when there are any, for the tests that compare with them.
-root="$(dirname "$here")"
-if [ -z "${KAVO_PROGRAMS_DIR:-}" ] && [ -x "$root/build/programs/kavohw" ]; then
-  export KAVO_PROGRAMS_DIR="$root/build/programs"
-fi
 
 echo "== R CMD build"
 R CMD build --no-build-vignettes --no-manual "$here"
