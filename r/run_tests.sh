@@ -62,8 +62,8 @@ fi
 echo "== the installed package"
 R_LIBS="$work/lib" Rscript -e '
   library(kavo)
-  r <- kavo_test(matrix(c(12, 5, 7, 9), 2, byrow = TRUE), prior = 0)
-  stopifnot(identical(sprintf("%e", r$statistic[["evidence"]]), "3.741918e-01"))
+  r <- kavo_test(matrix(c(12, 5, 7, 9), 2, byrow = TRUE), prior = 0, method = "monte_carlo")
+  stopifnot(identical(sprintf("%e", r$evidence), "3.741918e-01"))
   cat("installed kavo", kavo_version(), "from", find.package("kavo"), "\n")'
 
 echo "run_tests.sh: passed in $(( $(date +%s) - start )) s"

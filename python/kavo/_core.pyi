@@ -13,7 +13,14 @@ def compute_many(
     rows: int = 0,
     columns: int = 0,
 ) -> tuple[
-    npt.NDArray[np.int32], npt.NDArray[np.float64], npt.NDArray[np.float64], npt.NDArray[np.int64]
+    npt.NDArray[np.int32],  # status codes
+    npt.NDArray[np.float64],  # evidence
+    npt.NDArray[np.float64],  # error
+    npt.NDArray[np.int64],  # draws
+    npt.NDArray[np.float64],  # log10_evidence
+    npt.NDArray[np.float64],  # sev
+    npt.NDArray[np.float64],  # g2
+    npt.NDArray[np.int32],  # df
 ]: ...
 def time_compute_many(
     hypothesis: str,

@@ -18,7 +18,8 @@ ArrayLike = Union[Sequence[float], Sequence[Sequence[float]], np.ndarray, "pd.Da
 Shape = Union[None, int, "tuple[int, int]"]
 
 #: Result columns added by :func:`evidence_frame` (and the names of :meth:`EvidenceResult.to_frame`).
-RESULT_COLUMNS = ("evidence", "error", "draws", "status", "reason")
+RESULT_COLUMNS = ("evidence", "error", "draws", "log10_evidence", "sev", "g2", "df", "status",
+                  "reason")
 
 _INT64_MAX = 2**63 - 1
 # Monte Carlo's settings when not given (the programs' defaults).
@@ -99,6 +100,20 @@ class EvidenceResult:
     draws : int, None or ndarray of int64
         Monte Carlo draws used (0 for other methods). Where the table could not
         be computed: None for one table, -1 in an array.
+    log10_evidence : float or ndarray of float64
+        log10 of the evidence. The exact method keeps it where the evidence is
+        below the double range (and reads 0); -inf for an evidence of exactly 0.
+    sev : float or ndarray of float64
+        The standardized evidence: the evidence carried over to a hypothesis
+        of the same codimension in a space of ``df`` dimensions (equal to the
+        evidence for a point hypothesis such as ``proportion``).
+    g2 : float or ndarray of float64
+        Twice the gap between the largest log kernel and its largest value on
+        the hypothesis: the table's log-likelihood-ratio statistic.
+    df : int, None or ndarray of int32
+        The degrees of freedom of ``g2``: the posterior's dimension less the
+        hypothesis's. None or -1 where the table could not be computed, as
+        for ``draws``.
     method : str
         The method used.
     status : str or ndarray of str
@@ -112,16 +127,16 @@ class EvidenceResult:
     Examples
     --------
     >>> r = kavo.evidence("kavoind", [12, 5, 7, 9], prior=0)
-    >>> r.evidence, r.draws
-    (0.37419184193753974, 1569000)
+    >>> r.evidence, r.draws, r.g2, r.df
+    (0.37469934893814266, 0, 2.8172627722359076, 1)
     """
 
-    __slots__ = ("evidence", "error", "draws", "method", "status", "reason", "_many")
+    __slots__ = ("evidence", "error", "draws", "log10_evidence", "sev", "g2", "df", "method",
+                 "status", "reason", "_many")
 
-    def __init__(self, evidence, error, draws, method, status, reason, many):
-        self.evidence = evidence
-        self.error = error
-        self.draws = draws
+    def __init__(self, figures, method, status, reason, many):
+        (self.evidence, self.error, self.draws, self.log10_evidence, self.sev, self.g2,
+         self.df) = figures
         self.method = method
         self.status = status
         self.reason = reason
@@ -139,8 +154,9 @@ class EvidenceResult:
     def to_frame(self, index=None) -> "pd.DataFrame":
         """The results as a pandas DataFrame, one row per table.
 
-        Columns ``evidence``, ``error``, ``draws`` (nullable ``Int64``, missing
-        where there is no evidence), ``status``, ``reason``.
+        Columns ``evidence``, ``error``, ``draws``, ``log10_evidence``, ``sev``,
+        ``g2``, ``df``, ``status``, ``reason`` (:data:`RESULT_COLUMNS`); ``draws``
+        and ``df`` are nullable ``Int64``, missing where there is no evidence.
 
         Parameters
         ----------
@@ -149,32 +165,25 @@ class EvidenceResult:
 
         Examples
         --------
-        >>> kavo.evidence("kavohw", [[12, 10, 4], [6, 1, 0]], prior=0).to_frame()[["evidence", "draws", "status"]]
-           evidence   draws          status
-        0  0.862267  795800              ok
-        1       NaN    <NA>  refused_values
+        >>> kavo.evidence("kavohw", [[12, 10, 4], [6, 0.5, 1]], prior=0).to_frame()[["evidence", "df", "status"]]
+           evidence    df               status
+        0  0.862221     1                   ok
+        1       NaN  <NA>  parameter_below_one
         """
         import pandas as pd
 
-        if self._many:
-            evidence, error, draws = self.evidence, self.error, self.draws
-            status, reason = self.status, self.reason
-        else:
-            evidence, error = np.array([self.evidence]), np.array([self.error])
-            draws = np.array([-1 if self.draws is None else self.draws], dtype=np.int64)
-            status, reason = np.array([self.status]), np.array([self.reason])
-        counted = pd.array(draws, dtype="Int64")
-        counted[status != "ok"] = pd.NA
-        return pd.DataFrame(
-            {
-                "evidence": evidence,
-                "error": error,
-                "draws": counted,
-                "status": status.astype(object),
-                "reason": reason.astype(object),
-            },
-            index=index,
-        )
+        columns = {}
+        for name in RESULT_COLUMNS:
+            value = getattr(self, name)
+            if not self._many:
+                value = np.array([-1 if value is None else value])
+            if name in ("draws", "df"):
+                value = pd.array(value.astype(np.int64), dtype="Int64")
+                value[~np.atleast_1d(self.ok)] = pd.NA
+            elif name in ("status", "reason"):
+                value = value.astype(object)
+            columns[name] = value
+        return pd.DataFrame(columns, index=index)
 
     def __repr__(self) -> str:
         if self._many:
@@ -183,7 +192,8 @@ class EvidenceResult:
             return f"EvidenceResult({n} tables, method={self.method!r}, {failed} without evidence)"
         if self.status == "ok":
             return (f"EvidenceResult(evidence={self.evidence:e}, error={self.error:e}, "
-                    f"draws={self.draws}, method={self.method!r})")
+                    f"draws={self.draws}, log10_evidence={self.log10_evidence:.6g}, "
+                    f"sev={self.sev:e}, g2={self.g2:.6g}, df={self.df}, method={self.method!r})")
         return f"EvidenceResult(evidence=nan, status={self.status!r}, reason={self.reason!r})"
 
 
@@ -332,7 +342,7 @@ def evidence(
     hypothesis: str,
     values: ArrayLike,
     *,
-    method: str = "monte_carlo",
+    method: str = "exact",
     prior: float = 1.0,
     max_draws: Optional[int] = None,
     precision: Optional[float] = None,
@@ -345,9 +355,12 @@ def evidence(
     Each table holds counts in the order of the command-line program, and for
     ``proportion`` then ``p0``. The prior (default 1, the uniform prior) is
     added to each count to give the parameters of the Dirichlet posterior
-    (each must be above 1); ``prior=0`` passes the values as parameters, as
-    the programs take them. Results are digit for digit what the programs
-    print for the same parameters and settings, whatever the number of threads.
+    (each at least 1, so a zero count computes; Monte Carlo needs them above
+    1); ``prior=0`` passes the values as parameters, as the programs take
+    them. The default method is ``'exact'``; ``method='monte_carlo'`` gives
+    the programs' Monte Carlo digits. Results are digit for digit what the
+    library gives for the same parameters and settings, whatever the number
+    of threads.
 
     Parameters
     ----------
@@ -373,8 +386,11 @@ def evidence(
 
         Missing values (NaN, ``pd.NA``) give a table without evidence, status
         ``'missing_value'``; infinite ones ``'infinite_value'``.
-    method : str, default 'monte_carlo'
-        One of :func:`kavo.methods`, or an unambiguous start of one.
+    method : str, default 'exact'
+        One of :func:`kavo.methods`, or an unambiguous start of one:
+        ``'exact'`` (deterministic, every shape, parameters from 1 to 1e15,
+        good to 1e-12 absolute) or ``'monte_carlo'`` (posterior draws;
+        parameters above 1).
     prior : float, default 1.0
         Added to each count of every table (never to ``p0``): 1 is the
         uniform prior, 0.5 Jeffreys', 0 takes the values as Dirichlet
@@ -402,10 +418,11 @@ def evidence(
     Returns
     -------
     EvidenceResult
-        Fields ``evidence``, ``error``, ``draws``, ``method``, ``status``,
-        ``reason`` (scalars for one table, arrays for many) and ``to_frame()``.
-        A table that cannot be computed (a missing or infinite value, a
-        parameter not above 1, ``p0`` outside (0, 1), overflowing values)
+        Fields ``evidence``, ``error``, ``draws``, ``log10_evidence``, ``sev``,
+        ``g2``, ``df``, ``method``, ``status``, ``reason`` (scalars for one
+        table, arrays for many) and ``to_frame()``. A table that cannot be
+        computed (a missing or infinite value, a parameter below 1, or of
+        exactly 1 for Monte Carlo, ``p0`` outside (0, 1), overflowing values)
         gets NaN, its status and its reason; it never raises.
 
     Raises
@@ -424,15 +441,18 @@ def evidence(
     >>> import kavo
     >>> r = kavo.evidence("independence", [11, 4, 6, 8])    # counts; prior 1: parameters 12 5 7 9
     >>> print(f"{r.evidence:e}")
-    3.741918e-01
+    3.746993e-01
     >>> kavo.evidence("independence", [[11, 4], [6, 8]]).evidence == r.evidence  # the same table
     True
     >>> many = kavo.evidence("kavohw", [[11, 9, 3], [24, 49, 29]])   # one table per row
     >>> many.evidence
-    array([0.8622669, 0.9315372])
+    array([0.86222068, 0.93146523])
     >>> table = [[20, 3, 2, 6], [15, 1, 4, 5], [11, 8, 3, 2], [4, 5, 6, 7]]
     >>> print(f"{kavo.evidence('symmetry', table, shape=4).evidence:e}")  # one 4x4 table
-    1.225142e-01
+    1.219073e-01
+    >>> r = kavo.evidence("hardy_weinberg", [200000, 0, 200000])  # below the double range
+    >>> r.evidence, r.log10_evidence
+    (0.0, -120409.77778186958)
     """
     name = _hypothesis(hypothesis)
     method = _method(method)
@@ -472,16 +492,16 @@ def evidence(
     if prior != 0.0:
         array[:, :dirichlet] += prior
 
-    codes, evid, err, draws = _core.compute_many(name, array, method, max_draws, precision,
-                                                 seed, threads, rows, columns)
-    ok = codes == 0
+    codes, *figures = _core.compute_many(name, array, method, max_draws, precision, seed,
+                                         threads, rows, columns)
     if many:
         status, reason = _status_text(codes)
-        draws[~ok] = -1
-        return EvidenceResult(evid, err, draws, method, status, reason, True)
+        return EvidenceResult(figures, method, status, reason, True)
     code = int(codes[0])
-    return EvidenceResult(float(evid[0]), float(err[0]), int(draws[0]) if ok[0] else None, method,
-                          _core.status_name(code), "" if code == 0 else _core.describe(code), False)
+    # One table: Python scalars, and None for the counts of a table without evidence.
+    one = [None if v.dtype.kind == "i" and code != 0 else v[0].item() for v in figures]
+    return EvidenceResult(one, method, _core.status_name(code),
+                          "" if code == 0 else _core.describe(code), False)
 
 
 def _status_text(codes: np.ndarray) -> tuple[np.ndarray, np.ndarray]:
@@ -518,9 +538,10 @@ def evidence_frame(
     label : column label, optional
         A column to become the returned frame's index (a marker id, say).
     prefix : str, default ''
-        Put before the names of the added columns ``evidence``, ``error``,
-        ``draws``, ``status`` and ``reason``; a name already in the frame is
-        an error rather than overwritten.
+        Put before the names of the added columns (:data:`RESULT_COLUMNS`:
+        ``evidence``, ``error``, ``draws``, ``log10_evidence``, ``sev``,
+        ``g2``, ``df``, ``status`` and ``reason``); a name already in the
+        frame is an error rather than overwritten.
     **settings
         ``method``, ``prior``, ``max_draws``, ``precision``, ``seed``,
         ``threads``, ``shape``, as for :func:`evidence`.
@@ -528,18 +549,19 @@ def evidence_frame(
     Returns
     -------
     pandas.DataFrame
-        The frame's columns, then the result columns (``draws`` as nullable
-        ``Int64``; failed rows have NaN, ``<NA>`` and their reason).
+        The frame's columns, then the result columns (``draws`` and ``df`` as
+        nullable ``Int64``; failed rows have NaN, ``<NA>`` and their reason).
 
     Examples
     --------
     >>> panel = pd.DataFrame({"marker": ["rs1", "rs2"], "aa": [11, 24], "ab": [9, 49],
     ...                       "bb": [3, 29]})
-    >>> kavo.evidence_frame(panel, "hardy_weinberg", ["aa", "ab", "bb"], label="marker", prior=1)
-            aa  ab  bb  evidence  error   draws status reason
+    >>> out = kavo.evidence_frame(panel, "hardy_weinberg", ["aa", "ab", "bb"], label="marker")
+    >>> out[["aa", "ab", "bb", "evidence", "g2", "df", "status"]]
+            aa  ab  bb  evidence        g2  df status
     marker
-    rs1     11   9   3  0.862267  0.001  795800     ok
-    rs2     24  49  29  0.931537  0.001  427400     ok
+    rs1     11   9   3  0.862221  0.272325   1     ok
+    rs2     24  49  29  0.931465  0.138911   1     ok
     """
     hypothesis = _hypothesis(hypothesis)
     shape = settings.get("shape")

@@ -11,7 +11,7 @@ Examples
 >>> import dask.dataframe as dd, kavo.dask
 >>> client = Client("tcp://scheduler:8786")       # or Client() for a local cluster
 >>> panel = dd.read_csv("panel-*.csv")            # columns marker, aa, ab, bb
->>> out = kavo.dask.evidence_frame(panel, "hardy_weinberg", ["aa", "ab", "bb"], prior=1)
+>>> out = kavo.dask.evidence_frame(panel, "hardy_weinberg", ["aa", "ab", "bb"])  # exact, prior 1
 >>> out.to_csv("results-*.csv")                   # or out.compute()
 """
 
@@ -51,7 +51,8 @@ def evidence_frame(
     prefix : str, default ''
         Put before the names of the added columns.
     **settings
-        ``method``, ``prior``, ``max_draws``, ``precision``, ``seed``, as for
+        ``method`` (default ``'exact'``), ``prior``, ``max_draws``,
+        ``precision``, ``seed`` (Monte Carlo only), as for
         :func:`kavo.evidence`; ``threads`` is fixed at 1.
 
     Returns
@@ -64,10 +65,11 @@ def evidence_frame(
     >>> import pandas as pd, dask.dataframe as dd, kavo.dask
     >>> pdf = pd.DataFrame({"aa": [11, 24], "ab": [9, 49], "bb": [3, 29]})
     >>> ddf = dd.from_pandas(pdf, npartitions=2)
-    >>> kavo.dask.evidence_frame(ddf, "kavohw", ["aa", "ab", "bb"], prior=1).compute()
-       aa  ab  bb  evidence  error   draws status reason
-    0  11   9   3  0.862267  0.001  795800     ok
-    1  24  49  29  0.931537  0.001  427400     ok
+    >>> out = kavo.dask.evidence_frame(ddf, "kavohw", ["aa", "ab", "bb"]).compute()
+    >>> out[["aa", "ab", "bb", "evidence", "g2", "df", "status"]]
+       aa  ab  bb  evidence        g2  df status
+    0  11   9   3  0.862221  0.272325   1     ok
+    1  24  49  29  0.931465  0.138911   1     ok
     """
     if "threads" in settings:
         raise ValueError("threads is fixed at 1 per task; size the Dask cluster instead")

@@ -9,6 +9,7 @@
 #include <chrono>
 #include <cmath>
 #include <cstdint>
+#include <limits>
 #include <string>
 #include <thread>
 #include <vector>
@@ -185,22 +186,35 @@ py::tuple compute_many(const std::string& hypothesis, const Values& values,
   std::vector<kavo::Result> results(n);
   compute_released(h, shape, tables, results, settings, threads);
 
-  py::array_t<std::int32_t> status(static_cast<py::ssize_t>(n));
-  py::array_t<double> evidence(static_cast<py::ssize_t>(n));
-  py::array_t<double> error(static_cast<py::ssize_t>(n));
-  py::array_t<std::int64_t> draws(static_cast<py::ssize_t>(n));
+  const auto size = static_cast<py::ssize_t>(n);
+  py::array_t<std::int32_t> status(size);
+  py::array_t<double> evidence(size), error(size), log10_evidence(size), sev(size), g2(size);
+  py::array_t<std::int64_t> draws(size);
+  py::array_t<std::int32_t> df(size);
   auto s = status.mutable_unchecked<1>();
   auto e = evidence.mutable_unchecked<1>();
   auto x = error.mutable_unchecked<1>();
   auto d = draws.mutable_unchecked<1>();
+  auto l = log10_evidence.mutable_unchecked<1>();
+  auto v = sev.mutable_unchecked<1>();
+  auto g = g2.mutable_unchecked<1>();
+  auto f = df.mutable_unchecked<1>();
+  constexpr double nan = std::numeric_limits<double>::quiet_NaN();
   for (std::size_t i = 0; i < n; ++i) {
     const auto j = static_cast<py::ssize_t>(i);
-    s(j) = static_cast<std::int32_t>(results[i].status);
-    e(j) = results[i].evidence;
-    x(j) = results[i].error;
-    d(j) = results[i].draws;
+    const kavo::Result& r = results[i];
+    const bool ok = r.status == kavo::Status::ok;
+    s(j) = static_cast<std::int32_t>(r.status);
+    // A table without evidence has no figures at all: NaN, and -1 for the counts.
+    e(j) = ok ? r.evidence : nan;
+    x(j) = ok ? r.error : nan;
+    d(j) = ok ? r.draws : -1;
+    l(j) = ok ? r.log10_evidence : nan;
+    v(j) = ok ? r.sev : nan;
+    g(j) = ok ? r.g2 : nan;
+    f(j) = ok ? r.df : -1;
   }
-  return py::make_tuple(status, evidence, error, draws);
+  return py::make_tuple(status, evidence, error, draws, log10_evidence, sev, g2, df);
 }
 
 // The benchmark's reference: compute_many alone, timed in C++, on an array
@@ -248,8 +262,9 @@ PYBIND11_MODULE(_core, m) {
         py::arg("method"), py::arg("max_draws"), py::arg("precision"), py::arg("seed"),
         py::arg("threads"), py::arg("rows") = 0, py::arg("columns") = 0,
         "Computes the tables of a C-contiguous (n, value_count) float64 array of the shape\n"
-        "rows x columns (0 x 0: the hypothesis's fixed shape); returns the\n"
-        "arrays (status codes, evidence, error, draws).");
+        "rows x columns (0 x 0: the hypothesis's fixed shape); returns the arrays\n"
+        "(status codes, evidence, error, draws, log10_evidence, sev, g2, df), NaN and -1\n"
+        "where the status is not 0.");
   m.def("time_compute_many", &time_compute_many, py::arg("hypothesis"), py::arg("values"),
         py::arg("method"), py::arg("max_draws"), py::arg("precision"), py::arg("seed"),
         py::arg("threads"), "Seconds taken by compute_many alone on the array (for benchmarks).");

@@ -7,15 +7,18 @@ import kavo
 
 REFUSED = "Dirichlet parameters must be greater than 1 and p0 must be in interval (0,1)"
 TOO_LARGE = "parameters too large: the hypothesis point cannot be computed"
+NEEDS_EXACT = ("a Dirichlet parameter of exactly 1 (a zero count with the uniform prior): only the "
+               "exact method computes it")
 
 
 def test_rows_that_cannot_be_computed_get_nan_and_their_reason():
     tables = [[12, 10, 4], [1, 3, 4], [np.nan, 3, 4], [np.inf, 3, 4], [1e308, 1e308, 4],
               [-5, 3, 4], [25, 50, 30]]
-    r = kavo.evidence("kavohw", tables, max_draws=10000, prior=0)
-    assert list(r.status) == ["ok", "refused_values", "missing_value", "infinite_value",
+    r = kavo.evidence("kavohw", tables, method="monte_carlo", max_draws=10000, prior=0)
+    assert list(r.status) == ["ok", "needs_exact_method", "missing_value", "infinite_value",
                               "parameters_too_large", "refused_values", "ok"]
-    assert list(r.reason) == ["", REFUSED, "missing value", "infinite value", TOO_LARGE, REFUSED, ""]
+    assert list(r.reason) == ["", NEEDS_EXACT, "missing value", "infinite value", TOO_LARGE,
+                              REFUSED, ""]
     assert list(r.ok) == [True, False, False, False, False, False, True]
     bad = ~r.ok
     assert np.isnan(r.evidence[bad]).all() and np.isnan(r.error[bad]).all()
@@ -24,7 +27,7 @@ def test_rows_that_cannot_be_computed_get_nan_and_their_reason():
 
 
 def test_one_failed_table_has_scalar_nan_and_no_draws():
-    r = kavo.evidence("kavoprop", [3, 5, 1.0], prior=0)
+    r = kavo.evidence("kavoprop", [3, 5, 1.0], prior=0, method="monte_carlo")
     assert r.status == "refused_values" and r.reason == REFUSED
     assert np.isnan(r.evidence) and np.isnan(r.error) and r.draws is None and not r.ok
     assert "refused_values" in repr(r)
@@ -32,10 +35,11 @@ def test_one_failed_table_has_scalar_nan_and_no_draws():
 
 def test_missing_values_in_a_frame_are_failed_rows():
     frame = pd.DataFrame({"aa": [11, None, 24], "ab": [9, 3, 49], "bb": [3, 4, 29]}).astype("Int64")
-    r = kavo.evidence("kavohw", frame, prior=1, max_draws=10000)
+    r = kavo.evidence("kavohw", frame, prior=1, method="monte_carlo", max_draws=10000)
     assert list(r.status) == ["ok", "missing_value", "ok"]
     # pd.NA among plain numbers is missing too, and a zero count is not.
-    r = kavo.evidence("kavohw", [[11, pd.NA, 3], [11, 0, 3]], prior=0.5, max_draws=10000)
+    r = kavo.evidence("kavohw", [[11, pd.NA, 3], [11, 0, 3]], prior=0.5, method="monte_carlo",
+                      max_draws=10000)
     assert list(r.status) == ["missing_value", "refused_values"]
     assert r.reason[0] == "missing value"
 
@@ -61,7 +65,7 @@ def test_missing_values_in_a_frame_are_failed_rows():
     (dict(method="ex", precision=0.01), "precision applies to the monte_carlo method only"),
 ])
 def test_bad_arguments_raise_value_error(kwargs, message):
-    args = dict(hypothesis="independence", values=[12, 5, 7, 9])
+    args = dict(hypothesis="independence", values=[12, 5, 7, 9], method="monte_carlo")
     args.update(kwargs)
     with pytest.raises(ValueError) as info:
         kavo.evidence(args.pop("hypothesis"), args.pop("values"), **args)
@@ -83,7 +87,7 @@ def test_bad_arguments_raise_value_error(kwargs, message):
     (dict(precision="0.01"), "precision must be a real number, got str"),
 ])
 def test_wrong_types_raise_type_error(kwargs, message):
-    args = dict(hypothesis="independence", values=[12, 5, 7, 9])
+    args = dict(hypothesis="independence", values=[12, 5, 7, 9], method="monte_carlo")
     args.update(kwargs)
     with pytest.raises(TypeError) as info:
         kavo.evidence(args.pop("hypothesis"), args.pop("values"), **args)
@@ -99,6 +103,6 @@ def test_the_extension_checks_its_own_arguments():
         _core.compute_many("kavoind", values, "monte_carlo", 10000, 0.01, 11, -3)
     with pytest.raises(ValueError, match="takes 4 values"):
         _core.compute_many("kavoind", values[:, :3], "monte_carlo", 10000, 0.01, 11, 1)
-    codes, evidence, error, draws = _core.compute_many("kavoind", values, "monte_carlo", 10000,
-                                                       0.01, 11, 1)
+    codes, evidence, error, draws, *_ = _core.compute_many("kavoind", values, "monte_carlo",
+                                                           10000, 0.01, 11, 1)
     assert codes.tolist() == [0] and draws.tolist() == [10000]

@@ -7,7 +7,7 @@ import kavo
 
 
 def test_shaped_tables_give_the_librarys_digits():
-    # Digits printed by the C++ library for the same tables and default settings.
+    # Digits printed by the C++ library for the same tables and Monte Carlo's default settings.
     cases = [
         ("independence", (2, 3), [13, 6, 8, 10, 5, 7], "9.999762e-01", 42000),
         ("symmetry", 3, [21, 4, 3, 7, 16, 2, 5, 6, 12], "7.616575e-01", 1216300),
@@ -16,7 +16,7 @@ def test_shaped_tables_give_the_librarys_digits():
         ("proportion", 3, [21, 31, 12, 0.3, 0.5, 0.2], "8.630160e-01", 792100),
     ]
     for hypothesis, shape, values, digits, draws in cases:
-        r = kavo.evidence(hypothesis, values, shape=shape, prior=0)
+        r = kavo.evidence(hypothesis, values, shape=shape, prior=0, method="monte_carlo")
         assert f"{r.evidence:e}" == digits, hypothesis
         assert r.draws == draws, hypothesis
 
@@ -26,9 +26,9 @@ def test_shape_names_counts_and_refusals():
     assert kavo.value_names("proportion", shape=3) == ["A1", "A2", "A3", "p1", "p2", "p3"]
     assert kavo.value_names("independence", shape=(2, 3))[-1] == "A23"
     # The fixed shape given explicitly is the fixed program, digit for digit.
-    fixed = kavo.evidence("independence", [12, 5, 7, 9], max_draws=20000, precision=0.01)
-    explicit = kavo.evidence("independence", [12, 5, 7, 9], shape=(2, 2), max_draws=20000,
-                             precision=0.01)
+    mc = dict(method="monte_carlo", max_draws=20000, precision=0.01)
+    fixed = kavo.evidence("independence", [12, 5, 7, 9], **mc)
+    explicit = kavo.evidence("independence", [12, 5, 7, 9], shape=(2, 2), **mc)
     assert (fixed.evidence, fixed.draws) == (explicit.evidence, explicit.draws)
     with pytest.raises(ValueError, match="shape not possible"):
         kavo.evidence("symmetry", np.full(6, 3.0), shape=(2, 3))
@@ -38,14 +38,14 @@ def test_shape_names_counts_and_refusals():
         kavo.evidence("independence", np.full(4, 3.0), shape=(2, 3))
     # p0 that does not sum to 1 is a failed row, not an exception.
     r = kavo.evidence("proportion", [[3, 4, 5, 0.2, 0.3, 0.6], [3, 4, 5, 0.2, 0.3, 0.5]], shape=3,
-                      max_draws=10000, precision=0.05)
+                      method="monte_carlo", max_draws=10000, precision=0.05)
     assert list(r.status) == ["refused_values", "ok"]
     assert np.isnan(r.evidence[0])
 
 
 def test_a_table_given_as_a_matrix_is_read_one_way_only():
     table = np.array([[21, 4, 3, 7], [16, 2, 5, 6], [12, 9, 4, 3], [5, 6, 7, 8]])
-    settings = dict(max_draws=20000, precision=0.01)
+    settings = dict(method="monte_carlo", max_draws=20000, precision=0.01)
     flat = kavo.evidence("symmetry", table.ravel(), shape=4, **settings)
     # With its shape given, the 4x4 array is that one table, not four 2x2 rows.
     assert kavo.evidence("symmetry", table, shape=4, **settings).evidence == flat.evidence

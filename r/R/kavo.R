@@ -39,7 +39,11 @@ kavo_version <- function() .kavo_library()$version
   .kavo_choose(hypothesis, lib$hypotheses, "hypothesis", lib$programs)
 }
 
+# The methods as the functions' defaults list them: the first is the default.
+.kavo_methods <- c("exact", "monte_carlo")
+
 .kavo_method <- function(method) {
+  if (identical(method, .kavo_methods)) return(method[[1L]])
   .kavo_choose(method, .kavo_library()$methods, "method")
 }
 
@@ -157,7 +161,7 @@ kavo_version <- function() .kavo_library()$version
 
 kavo_test <- function(x, hypothesis = c("independence", "symmetry", "homogeneity",
                                         "hardy_weinberg", "proportion"),
-                      p0, prior = 1, method = c("monte_carlo", "exact"),
+                      p0, prior = 1, method = c("exact", "monte_carlo"),
                       max_draws = 2e6, precision = 0.001, seed = 11) {
   dname <- paste(deparse(substitute(x), width.cutoff = 500L), collapse = " ")
   hypothesis <- .kavo_hypothesis(hypothesis)
@@ -212,21 +216,47 @@ kavo_test <- function(x, hypothesis = c("independence", "symmetry", "homogeneity
   }
   label <- if (method %in% names(.kavo_method_labels)) .kavo_method_labels[[method]] else method
   out <- list(
-    statistic = c(evidence = r$evidence),
-    parameter = parameters,
+    statistic = c(G2 = r$g2),
+    parameter = c(df = r$df),
     estimate = .kavo_mode(parameters, hypothesis, shape),
     method = paste0("Bayesian evidence for ", description, " (", label, ")"),
     data.name = paste0(dname, ", with prior ", format(prior), " added to each count"),
+    evidence = r$evidence,
+    log10_evidence = r$log10_evidence,
+    sev = r$sev,
     error = r$error,
     draws = r$draws,
+    dirichlet = parameters,
     hypothesis = hypothesis,
     prior = prior,
     settings = list(method = method, max_draws = max_draws, precision = precision, seed = seed))
   if (hypothesis == "proportion") {
     out$null.value <- if (all(shape == 0L)) c(p = values[["p0"]]) else values[-seq_along(counts)]
   }
-  class(out) <- "htest"
+  class(out) <- c("kavo_htest", "htest")
   out
+}
+
+# An htest's print, with the evidence first: it is the result; G2 and its
+# df describe the table.
+print.kavo_htest <- function(x, digits = getOption("digits"), prefix = "\t", ...) {
+  shown <- max(1L, digits - 2L)
+  cat("\n")
+  cat(strwrap(x$method, prefix = prefix), sep = "\n")
+  cat("\n")
+  cat("data:  ", x$data.name, "\n", sep = "")
+  cat("evidence = ", format(x$evidence, digits = shown),
+      if (x$evidence == 0) paste0(" (log10 ", format(x$log10_evidence, digits = shown), ")"),
+      ", standardized evidence = ", format(x$sev, digits = shown), "\n",
+      "G2 = ", format(x$statistic, digits = shown), ", df = ", x$parameter, "\n", sep = "")
+  if (!is.null(x$null.value)) {
+    cat("null value", if (length(x$null.value) > 1L) "s", ":\n", sep = "")
+    print(x$null.value, digits = digits, ...)
+  }
+  cat("posterior mode:\n")
+  print(x$estimate, digits = digits, ...)
+  cat("\n")
+  invisible(x)
 }
 
 .kavo_column <- function(data, j) if (is.data.frame(data)) data[[j]] else data[, j]
@@ -270,7 +300,7 @@ kavo_test <- function(x, hypothesis = c("independence", "symmetry", "homogeneity
 }
 
 kavo_evidence <- function(data, hypothesis, columns = NULL, p0 = NULL, prior = 1,
-                          method = c("monte_carlo", "exact"), max_draws = 2e6,
+                          method = c("exact", "monte_carlo"), max_draws = 2e6,
                           precision = 0.001, seed = 11, threads = NULL, shape = NULL) {
   if (!is.data.frame(data) && !is.matrix(data)) {
     stop("'data' must be a data frame or a matrix", call. = FALSE)
@@ -351,14 +381,16 @@ kavo_evidence <- function(data, hypothesis, columns = NULL, p0 = NULL, prior = 1
                           .kavo_number(max_draws, "max_draws"),
                           .kavo_number(precision, "precision"),
                           .kavo_number(seed, "seed"), threads, shape[[1]], shape[[2]])
-  evidence <- error <- draws <- rep(NA_real_, n)
-  evidence[rows] <- r$evidence
-  error[rows] <- r$error
-  draws[rows] <- r$draws
+  figures <- c("evidence", "error", "draws", "log10_evidence", "sev", "g2", "df")
+  results <- lapply(stats::setNames(figures, figures), function(f) {
+    column <- rep(if (f == "df") NA_integer_ else NA_real_, n)
+    column[rows] <- r[[f]]
+    column
+  })
   reason[rows] <- r$reason
 
-  out <- data.frame(values, evidence = evidence, error = error, draws = draws,
-                    reason = reason, check.names = FALSE, stringsAsFactors = FALSE)
+  out <- data.frame(values, results, reason = reason, check.names = FALSE,
+                    stringsAsFactors = FALSE)
   if (is.data.frame(data)) {
     kept <- setdiff(seq_len(ncol(data)), c(pos, p0_column))
     if (length(kept)) {

@@ -97,7 +97,8 @@ Rcpp::List kavo_shape_info(std::string hypothesis, int rows, int columns) {
 
 // The tables are `values`, one after the other, value_count(hypothesis, shape)
 // each (shape rows x columns; 0 x 0 is the fixed one). Returns the columns
-// evidence, error, draws, status (0 = ok) and reason.
+// evidence, error, draws, log10_evidence, sev, g2, df, status (0 = ok) and
+// reason.
 // [[Rcpp::export(.kavo_compute_many)]]
 Rcpp::List kavo_compute_many(std::string hypothesis, Rcpp::NumericVector values,
                              std::string method, double max_draws, double precision,
@@ -151,25 +152,27 @@ Rcpp::List kavo_compute_many(std::string hypothesis, Rcpp::NumericVector values,
   }
   if (status != kavo::Status::ok) Rcpp::stop(kavo::describe(status));
 
-  Rcpp::NumericVector evidence(n), error(n), draws(n);
-  Rcpp::IntegerVector codes(n);
+  Rcpp::NumericVector evidence(n), error(n), draws(n), log10_evidence(n), sev(n), g2(n);
+  Rcpp::IntegerVector codes(n), df(n);
   Rcpp::CharacterVector reason(n);
   for (std::size_t i = 0; i < n; ++i) {
     const kavo::Result& r = results[i];
     codes[i] = static_cast<int>(r.status);
-    if (r.status == kavo::Status::ok) {
-      evidence[i] = r.evidence;
-      error[i] = r.error;
-      draws[i] = static_cast<double>(r.draws);
-      reason[i] = NA_STRING;
-    } else {
-      evidence[i] = NA_REAL;
-      error[i] = NA_REAL;
-      draws[i] = NA_REAL;
-      reason[i] = kavo::describe(r.status);
-    }
+    const bool ok = r.status == kavo::Status::ok;
+    // A table without evidence has none of the figures.
+    evidence[i] = ok ? r.evidence : NA_REAL;
+    error[i] = ok ? r.error : NA_REAL;
+    draws[i] = ok ? static_cast<double>(r.draws) : NA_REAL;
+    log10_evidence[i] = ok ? r.log10_evidence : NA_REAL;
+    sev[i] = ok ? r.sev : NA_REAL;
+    g2[i] = ok ? r.g2 : NA_REAL;
+    df[i] = ok ? r.df : NA_INTEGER;
+    reason[i] = ok ? NA_STRING : Rcpp::String(kavo::describe(r.status));
   }
   return Rcpp::List::create(Rcpp::Named("evidence") = evidence, Rcpp::Named("error") = error,
-                            Rcpp::Named("draws") = draws, Rcpp::Named("status") = codes,
+                            Rcpp::Named("draws") = draws,
+                            Rcpp::Named("log10_evidence") = log10_evidence,
+                            Rcpp::Named("sev") = sev, Rcpp::Named("g2") = g2,
+                            Rcpp::Named("df") = df, Rcpp::Named("status") = codes,
                             Rcpp::Named("reason") = reason);
 }

@@ -1,10 +1,11 @@
 test_that("kavo_test returns a complete htest", {
   tab <- matrix(c(11, 4, 6, 8), 2, byrow = TRUE)
-  r <- kavo_test(tab, max_draws = 20000, seed = 5)
+  r <- kavo_test(tab, method = "monte_carlo", max_draws = 20000, seed = 5)
   expect_s3_class(r, "htest")
-  expect_named(r$statistic, "evidence")
-  expect_identical(e_digits(r$statistic), "3.787500e-01")
-  expect_identical(r$parameter, c(A11 = 12, A12 = 5, A21 = 7, A22 = 9))
+  expect_named(r$statistic, "G2")
+  expect_identical(r$parameter, c(df = 1L))
+  expect_identical(e_digits(r$evidence), "3.787500e-01")
+  expect_identical(r$dirichlet, c(A11 = 12, A12 = 5, A21 = 7, A22 = 9))
   # The posterior mode of the cell probabilities.
   expect_equal(r$estimate, c(p11 = 11, p12 = 4, p21 = 6, p22 = 8) / 29)
   expect_identical(r$data.name, "tab, with prior 1 added to each count")
@@ -17,30 +18,32 @@ test_that("kavo_test returns a complete htest", {
   expect_null(r$p.value)
 
   out <- capture.output(print(r))
-  expect_true(any(grepl("evidence = 0.37875, A11 = 12, A12 = 5, A21 = 7, A22 = 9", out,
+  expect_true(any(grepl(paste0("evidence = 0.37875, standardized evidence = ",
+                               format(r$sev, digits = 5)), out, fixed = TRUE)))
+  expect_true(any(grepl(paste0("G2 = ", format(r$statistic, digits = 5), ", df = 1"), out,
                         fixed = TRUE)))
   expect_true(any(grepl("data:  tab", out, fixed = TRUE)))
 })
 
 test_that("each hypothesis names its parameters and estimate", {
-  r <- kavo_test(c(11, 9, 3), "hardy_weinberg", max_draws = 20000)
-  expect_named(r$parameter, c("Aaa", "Aab", "Abb"))
+  r <- kavo_test(c(11, 9, 3), "hardy_weinberg")
+  expect_named(r$dirichlet, c("Aaa", "Aab", "Abb"))
   expect_equal(r$estimate, c(paa = 11, pab = 9, pbb = 3) / 23)
-  r <- kavo_test(matrix(c(11, 4, 6, 8), 2, byrow = TRUE), "homogeneity", max_draws = 20000)
+  r <- kavo_test(matrix(c(11, 4, 6, 8), 2, byrow = TRUE), "homogeneity")
   expect_equal(r$estimate, c(p1 = 11 / 15, p2 = 6 / 14))
-  r <- kavo_test(c(2, 4), "proportion", p0 = 0.4, max_draws = 20000)
-  expect_identical(r$parameter, c(A1 = 3, A2 = 5))
+  r <- kavo_test(c(2, 4), "proportion", p0 = 0.4)
+  expect_identical(r$dirichlet, c(A1 = 3, A2 = 5))
   expect_equal(r$estimate, c(p = 2 / 6))
   expect_identical(r$null.value, c(p = 0.4))
   expect_match(r$method, "p0 = 0.4", fixed = TRUE)
 })
 
 test_that("hypotheses are taken by name, program name or abbreviation", {
-  a <- kavo_test(c(11, 9, 3), "hardy_weinberg", max_draws = 20000)
-  b <- kavo_test(c(11, 9, 3), "kavohw", max_draws = 20000)
-  c <- kavo_test(c(11, 9, 3), "hardy", max_draws = 20000)
-  expect_identical(a$statistic, b$statistic)
-  expect_identical(a$statistic, c$statistic)
+  a <- kavo_test(c(11, 9, 3), "hardy_weinberg", method = "monte_carlo", max_draws = 20000)
+  b <- kavo_test(c(11, 9, 3), "kavohw", method = "monte_carlo", max_draws = 20000)
+  c <- kavo_test(c(11, 9, 3), "hardy", method = "monte_carlo", max_draws = 20000)
+  expect_identical(a$evidence, b$evidence)
+  expect_identical(a$evidence, c$evidence)
   expect_identical(b$hypothesis, "hardy_weinberg")
 })
 
