@@ -17,10 +17,12 @@ namespace {
 // differs from its value here by far less than any tolerance.
 constexpr double kSmallestGap = 1e-100;
 
-// A contour's error falls by 0.91 decades a node in theory (exp(-2 pi N /
-// 3)), and by at least 0.75 on every table tried, once the rules have
-// settled; the previous rule's difference (its own error) shrunk at that
-// rate estimates the finer one's.
+// A standard contour's error falls by 0.91 decades a node in theory
+// (exp(-2 pi N / 3)), and by at least 0.75 on every table tried, once the
+// rules have settled; the previous rule's difference (its own error) shrunk
+// at that rate estimates the finer one's. The balanced contours for many
+// cells are counted the same way from their nominal error levels, widened
+// by e^6.
 constexpr double kDecadesPerNode = 0.75;
 
 ExactEvidence certain() {
@@ -54,20 +56,54 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
   if (!transform.varies()) return certain();  // a flat kernel: f(p) = f* everywhere
   const double y = std::clamp(gap, kSmallestGap, 1e100);
 
-  // Weideman and Trefethen's contours, N nodes each, each checked against
-  // the one before it. A contour crosses the real axis at s y = pi N / 12 -
-  // beta y; the integrand's saddle point lies near s y = tau - beta y for Y
-  // spread like a gamma variable of shape tau (many cells), or, below Y's
-  // mean, where exp(s y) / s is least, near s y = 2. The first contour
-  // crosses near it, so that nothing large cancels.
-  constexpr int kNodes[] = {8, 16, 24, 32, 48, 64, 96, 128};
-  constexpr int kRuleCount = static_cast<int>(std::size(kNodes));
+  // Far below Y's bulk (many cells, a small gap) the evidence is 1 but for
+  // P(Y < y) <= exp(s y) E[exp(-s Y)] (any s > 0), which at the saddle point
+  // of a gamma-like Y, s = tau / y - beta, is often far below the tolerance.
+  const double saddle_s = transform.order() / y - transform.beta();
+  if (saddle_s > 0.0) {
+    const double log_bound = saddle_s * y + transform.log_at(saddle_s + transform.beta());
+    if (log_bound < std::log(1e-2 * tolerance)) {
+      ExactEvidence r = certain();
+      r.error = std::exp(log_bound);
+      return r;
+    }
+  }
+
+  // A sequence of contours, each checked against the one before it. A
+  // contour crosses the real axis at s y = a - beta y; the integrand's saddle
+  // point lies near a = tau for Y spread like a gamma variable of shape tau
+  // (many cells), or, below Y's mean, where exp(s y) / s is least, near
+  // a = beta y + 2. Few cells: Weideman and Trefethen's contours of N nodes
+  // (a = pi N / 12), from the one crossing near the saddle point on. Many
+  // cells (tau from kManyCells): contours balanced for that a at errors of
+  // exp(-18), exp(-36), ..., far cheaper there than raising N.
+  constexpr int kRuleCount = 8;
+  constexpr double kManyCells = 12.0;
   const double saddle = std::min(transform.order(), transform.beta() * y + 2.0);
+  Contour contours[kRuleCount];
+  double digits[kRuleCount];  // each contour's error is about exp(-digits)
+  double margin = 0.0;        // e-folds by which the estimate is widened
   int first = 0;
-  while (first + 2 < kRuleCount && standard_contour(kNodes[first + 1]).mu_y < 0.8 * saddle) ++first;
-  GapSurvival previous = gap_survival(transform, y, standard_contour(kNodes[first]));
-  for (int i = first + 1; i < kRuleCount; ++i) {
-    const GapSurvival current = gap_survival(transform, y, standard_contour(kNodes[i]));
+  if (transform.order() >= kManyCells) {
+    const double a = std::max(standard_contour(16).mu_y, saddle);
+    constexpr double kDigits[] = {18.0, 36.0, 48.0, 60.0};
+    for (int i = 0; i < 4; ++i) {
+      digits[i] = kDigits[i];
+      contours[i] = contour_for(a, digits[i]);
+    }
+    margin = 6.0;
+    for (int i = 4; i < kRuleCount; ++i) contours[i] = Contour{};
+  } else {
+    constexpr int kNodes[kRuleCount] = {8, 16, 24, 32, 48, 64, 96, 128};
+    for (int i = 0; i < kRuleCount; ++i) {
+      contours[i] = standard_contour(kNodes[i]);
+      digits[i] = kDecadesPerNode * std::numbers::ln10 * kNodes[i];
+    }
+    while (first + 2 < kRuleCount && contours[first + 1].mu_y < 0.8 * saddle) ++first;
+  }
+  GapSurvival previous = gap_survival(transform, y, contours[first]);
+  for (int i = first + 1; i < kRuleCount && contours[i].nodes > 0; ++i) {
+    const GapSurvival current = gap_survival(transform, y, contours[i]);
     if (!current.ok) {
       previous = current;
       continue;
@@ -76,7 +112,7 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
         previous.ok ? std::fabs(std::expm1(previous.log_value - current.log_value)) : 1.0;
     // Before the rules settle (a change above 1e-4) nothing is concluded.
     const double relative =
-        (change > 1e-4 ? 1.0 : change * std::pow(10.0, -kDecadesPerNode * (kNodes[i] - kNodes[i - 1]))) +
+        (change > 1e-4 ? 1.0 : change * std::exp(digits[i - 1] - digits[i] + margin)) +
         current.relative_error;
     const double value = std::exp(current.log_value);
     const double density = std::exp(current.log_density);
