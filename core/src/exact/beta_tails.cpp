@@ -50,23 +50,34 @@ Side end_of(double c_total, double m, double y, int side) {
   return s;
 }
 
+// The point's own end: its q (or 1 - q) and the gap's slope there.
+Side end_at(double c_total, double m, double point, int side) {
+  const double q = point, q1 = 1.0 - point;
+  return {side < 0 ? q : q1, c_total * std::fabs(q - m), std::log(q / q1)};
+}
+
 }  // namespace
 
-std::optional<ExactEvidence> beta_tails(double a1, double a2, double gap, double gap_error,
-                                        double tolerance) {
+std::optional<ExactEvidence> beta_tails(double a1, double a2, double point, double gap,
+                                        double gap_error, double tolerance) {
   if (!(a1 + a2 <= kLargestShapes) || !(gap > 0.0) || !std::isfinite(gap)) return std::nullopt;
   const double c1 = a1 - 1.0, c2 = a2 - 1.0, c_total = c1 + c2;
   const double m = c1 / c_total;
+  if (!(point > 0.0 && point < 1.0)) return std::nullopt;
+  const int point_side = point < m ? -1 : +1;
+  const auto end = [&](int side) {
+    return side == point_side ? end_at(c_total, m, point, side) : end_of(c_total, m, gap, side);
+  };
   const BoostPolicy policy;
   double evidence = 0.0, density_sum = 0.0;
   // Each side with mass: none below a mode at 0 (c1 = 0), none above one at 1.
   if (c1 > 0.0) {
-    const Side lo = end_of(c_total, m, gap, -1);
+    const Side lo = end(-1);
     evidence += boost::math::ibeta(a1, a2, lo.q, policy);
     density_sum += boost::math::ibeta_derivative(a1, a2, lo.q, policy) * lo.q * (1.0 - lo.q) / lo.slope;
   }
   if (c2 > 0.0) {
-    const Side hi = end_of(c_total, m, gap, +1);
+    const Side hi = end(+1);
     evidence += boost::math::ibeta(a2, a1, hi.q, policy);
     density_sum += boost::math::ibeta_derivative(a2, a1, hi.q, policy) * hi.q * (1.0 - hi.q) / hi.slope;
   }

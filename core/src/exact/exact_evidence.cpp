@@ -36,8 +36,9 @@ ExactEvidence certain() {
 
 }  // namespace
 
-ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blocks, double gap,
-                             double gap_error, double tolerance) {
+ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blocks,
+                             std::span<const double> point, double gap, double gap_error,
+                             double tolerance) {
   // The hypothesis through the mode: nothing lies above f*.
   if (!(gap > 0.0)) return certain();
   ExactEvidence r;
@@ -50,7 +51,8 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
   }
   // Two cells: Beta tails, in closed form.
   if (blocks.size() == 1 && blocks[0] == 2) {
-    if (const auto closed = beta_tails(a[0], a[1], gap, gap_error, tolerance)) return *closed;
+    const double first = point[0] / (point[0] + point[1]);
+    if (const auto closed = beta_tails(a[0], a[1], first, gap, gap_error, tolerance)) return *closed;
   }
   const GapTransform transform(a, blocks);
   if (!transform.varies()) return certain();  // a flat kernel: f(p) = f* everywhere

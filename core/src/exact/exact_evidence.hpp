@@ -35,7 +35,9 @@ struct ExactEvidence {
 // The result is ok when error <= tolerance * min(1, 1e4 * evidence): an
 // absolute error of tolerance, and a relative error of 1e4 tolerance for
 // evidences below 1e-4.
-ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blocks, double gap,
-                             double gap_error, double tolerance);
+// point: the hypothesis point (each block may miss a sum of 1 by rounding).
+ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blocks,
+                             std::span<const double> point, double gap, double gap_error,
+                             double tolerance);
 
 }  // namespace kavo::exact

@@ -16,7 +16,8 @@ MethodOutput exact_method(const MethodInput& input, const Settings& settings) {
   const exact::ExactEvidence e = exact::exact_evidence(
       std::span<const double>(input.values, static_cast<std::size_t>(layout.dimension)),
       std::span<const int>(layout.blocks.sizes, static_cast<std::size_t>(layout.blocks.count)),
-      input.gap, input.gap_error, settings.tolerance);
+      std::span<const double>(input.point, static_cast<std::size_t>(layout.dimension)), input.gap,
+      input.gap_error, settings.tolerance);
   if (e.status != exact::ExactStatus::ok) {
     out.status = Status::not_converged;
     return out;
