@@ -13,8 +13,8 @@ namespace kavo::exact {
 namespace {
 
 // Below this gap the contour's scale 1 / y would take squared moduli out of
-// the double range; the evidence
-// differs from its value here by far less than any tolerance.
+// the double range; the evidence differs from its value here by far less
+// than any tolerance.
 constexpr double kSmallestGap = 1e-100;
 
 // A standard contour's error falls by 0.91 decades a node in theory
@@ -79,7 +79,7 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
   // (a = pi N / 12), from the one crossing near the saddle point on. Many
   // cells (tau from kManyCells): contours balanced for that a at errors of
   // exp(-18), exp(-36), ..., far cheaper there than raising N.
-  constexpr int kRuleCount = 8;
+  constexpr int kRuleCount = static_cast<int>(std::size(kStandardNodes));
   constexpr double kManyCells = 12.0;
   const double saddle = std::min(transform.order(), transform.beta() * y + 2.0);
   Contour contours[kRuleCount];
@@ -96,10 +96,9 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
     margin = 6.0;
     for (int i = 4; i < kRuleCount; ++i) contours[i] = Contour{};
   } else {
-    constexpr int kNodes[kRuleCount] = {8, 16, 24, 32, 48, 64, 96, 128};
     for (int i = 0; i < kRuleCount; ++i) {
-      contours[i] = standard_contour(kNodes[i]);
-      digits[i] = kDecadesPerNode * std::numbers::ln10 * kNodes[i];
+      contours[i] = standard_contour(kStandardNodes[i]);
+      digits[i] = kDecadesPerNode * std::numbers::ln10 * kStandardNodes[i];
     }
     while (first + 2 < kRuleCount && contours[first + 1].mu_y < 0.8 * saddle) ++first;
   }

@@ -31,10 +31,11 @@ void fill(Nodes& n, const Contour& c) {
 
 // The standard contours, computed once.
 struct StandardNodes {
-  static constexpr int kCounts[] = {8, 16, 24, 32, 48, 64, 96, 128};
-  Nodes nodes[std::size(kCounts)];
+  Nodes nodes[std::size(kStandardNodes)];
   StandardNodes() {
-    for (std::size_t i = 0; i < std::size(kCounts); ++i) fill(nodes[i], standard_contour(kCounts[i]));
+    for (std::size_t i = 0; i < std::size(kStandardNodes); ++i) {
+      fill(nodes[i], standard_contour(kStandardNodes[i]));
+    }
   }
 };
 

@@ -40,6 +40,9 @@ Contour contour_for(double mu_y, double digits);
 
 // Weideman and Trefethen's own parabola: a = pi N / 12, step 3 / N.
 Contour standard_contour(int nodes);
+// The node counts of the standard contours the exact method refines
+// through; their nodes are computed once.
+inline constexpr int kStandardNodes[] = {8, 16, 24, 32, 48, 64, 96, 128};
 
 struct GapSurvival {
   bool ok = false;            // false: the sum was not positive (no estimate)
