@@ -8,7 +8,8 @@ root="$(dirname "$here")"
 
 missing=()
 for pkg in python3-venv python3-pip python3-pybind11 pybind11-dev python3-numpy python3-pandas \
-           python3-dask python3-distributed python3-pytest python3-setuptools g++ libboost-math-dev; do
+           python3-dask python3-distributed python3-pytest python3-setuptools g++ libboost-math-dev \
+           python3-matplotlib python3-scipy python3-pysam; do
   dpkg -s "$pkg" >/dev/null 2>&1 || missing+=("$pkg")
 done
 if [ ${#missing[@]} -gt 0 ]; then

@@ -14,6 +14,7 @@ packages=(
   # the Python package
   python3-dev python3-venv python3-pip python3-setuptools python3-pybind11 pybind11-dev
   python3-numpy python3-pandas python3-dask python3-distributed python3-pytest
+  python3-matplotlib python3-scipy python3-pysam
   # the R package
   r-base-dev r-cran-rcpp r-cran-bh r-cran-testthat
 )

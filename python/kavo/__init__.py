@@ -8,6 +8,10 @@ Functions
 ---------
 evidence        One table or many (numpy arrays, pandas frames); see help(kavo.evidence).
 evidence_frame  A pandas DataFrame with result columns added.
+hardy_weinberg  Two-allele markers from genotype counts (REF/REF, REF/ALT, ALT/ALT),
+                with allele frequency and heterozygosity; hardy_weinberg_x for
+                X-linked markers, hardy_weinberg_alleles for k alleles.
+kavo.plots      De Finetti (ternary) and quantile-quantile plots of a panel.
 kavo.dask       The same over a Dask DataFrame, partition by partition.
 
 Examples
@@ -17,7 +21,7 @@ Examples
 3.746993e-01
 """
 
-from . import _core
+from . import _core, plots
 from ._evidence import (
     RESULT_COLUMNS,
     EvidenceResult,
@@ -27,6 +31,7 @@ from ._evidence import (
     methods,
     value_names,
 )
+from .genetics import hardy_weinberg, hardy_weinberg_alleles, hardy_weinberg_x
 
 __version__: str = _core.version()
 
@@ -35,8 +40,12 @@ __all__ = [
     "EvidenceResult",
     "evidence",
     "evidence_frame",
+    "hardy_weinberg",
+    "hardy_weinberg_alleles",
+    "hardy_weinberg_x",
     "hypotheses",
     "methods",
+    "plots",
     "value_names",
     "__version__",
 ]
