@@ -8,7 +8,7 @@ kavo_ternary_coordinates <- function(n_hom_ref, n_het, n_hom_var) {
   data.frame(x = (n_hom_var + n_het / 2) / n, y = n_het / n * sqrt(3) / 2)
 }
 
-kavo_ternary_plot <- function(results, floor = -10, palette = grDevices::hcl.colors(64),
+kavo_ternary_plot <- function(results, floor = -10, palette = hcl.colors(64),
                               main = "Hardy-Weinberg", ...) {
   xy <- kavo_ternary_coordinates(results$n_hom_ref, results$n_het, results$n_hom_var)
   level <- pmax(results$log10_evidence, floor)
