@@ -11,6 +11,7 @@ evidence_frame  A pandas DataFrame with result columns added.
 hardy_weinberg  Two-allele markers from genotype counts (REF/REF, REF/ALT, ALT/ALT),
                 with allele frequency and heterozygosity; hardy_weinberg_x for
                 X-linked markers, hardy_weinberg_alleles for k alleles.
+read_vcf        The same for every site of a VCF, bgzipped VCF or BCF (pysam).
 kavo.plots      De Finetti (ternary) and quantile-quantile plots of a panel.
 kavo.dask       The same over a Dask DataFrame, partition by partition.
 
@@ -32,6 +33,7 @@ from ._evidence import (
     value_names,
 )
 from .genetics import hardy_weinberg, hardy_weinberg_alleles, hardy_weinberg_x
+from .vcf import read_vcf
 
 __version__: str = _core.version()
 
@@ -46,6 +48,7 @@ __all__ = [
     "hypotheses",
     "methods",
     "plots",
+    "read_vcf",
     "value_names",
     "__version__",
 ]
