@@ -12,11 +12,6 @@ namespace kavo {
 
 namespace {
 
-constexpr Hypothesis kHypotheses[] = {Hypothesis::independence, Hypothesis::symmetry,
-                                      Hypothesis::homogeneity, Hypothesis::hardy_weinberg,
-                                      Hypothesis::proportion};
-static_assert(std::size(kHypotheses) == kHypothesisCount);
-
 // Resolves the table of the hypothesis at the shape and copies its values
 // into held: ok, bad_shape or wrong_value_count.
 Status hold_table(Hypothesis hypothesis, Shape shape, std::span<const double> values,
@@ -109,11 +104,37 @@ const char* program_name(Hypothesis hypothesis) {
 }
 
 std::optional<Hypothesis> hypothesis_from_name(std::string_view name) {
-  for (Hypothesis h : kHypotheses) {
-    const HypothesisSpec& spec = hypothesis_spec(h);
-    if (name == spec.name || name == spec.program_name) return h;
+  for (const HypothesisSpec* spec : kHypothesisSpecs) {
+    const bool own_program = *spec->shown.program_option == '\0' && name == spec->program_name;
+    if (name == spec->name || own_program) return spec->id;
   }
   return std::nullopt;
+}
+
+const char* shape_kind_name(ShapeKind kind) {
+  switch (kind) {
+    case ShapeKind::fixed: return "fixed";
+    case ShapeKind::table: return "table";
+    case ShapeKind::square: return "square";
+    case ShapeKind::alleles: return "alleles";
+    case ShapeKind::categories: return "categories";
+  }
+  return "unknown";
+}
+
+HypothesisInfo hypothesis_info(Hypothesis hypothesis) {
+  const HypothesisSpec& spec = hypothesis_spec(hypothesis);
+  return {spec.id,
+          spec.name,
+          spec.program_name,
+          spec.shown.program_option,
+          spec.shown.title,
+          spec.shown.description,
+          spec.shown.shape_kind,
+          spec.fixed_shape,
+          spec.value_count,
+          spec.dimension,
+          spec.shown.monte_carlo_limit};
 }
 
 const char* method_name(Method method) {
