@@ -100,13 +100,13 @@ const char* value_name(Hypothesis hypothesis, int i) {
 const char* hypothesis_name(Hypothesis hypothesis) { return hypothesis_spec(hypothesis).name; }
 
 const char* program_name(Hypothesis hypothesis) {
-  return hypothesis_spec(hypothesis).program_name;
+  const HypothesisSpec& spec = hypothesis_spec(hypothesis);
+  return *spec.shown.command != '\0' ? spec.shown.command : spec.program_name;
 }
 
 std::optional<Hypothesis> hypothesis_from_name(std::string_view name) {
   for (const HypothesisSpec* spec : kHypothesisSpecs) {
-    const bool own_program = *spec->shown.program_option == '\0' && name == spec->program_name;
-    if (name == spec->name || own_program) return spec->id;
+    if (name == spec->name || name == program_name(spec->id)) return spec->id;
   }
   return std::nullopt;
 }
@@ -124,17 +124,24 @@ const char* shape_kind_name(ShapeKind kind) {
 
 HypothesisInfo hypothesis_info(Hypothesis hypothesis) {
   const HypothesisSpec& spec = hypothesis_spec(hypothesis);
-  return {spec.id,
-          spec.name,
-          spec.program_name,
-          spec.shown.program_option,
-          spec.shown.title,
-          spec.shown.description,
-          spec.shown.shape_kind,
-          spec.fixed_shape,
-          spec.value_count,
-          spec.dimension,
-          spec.shown.monte_carlo_limit};
+  HypothesisInfo info{spec.id,
+                      spec.name,
+                      spec.program_name,
+                      spec.shown.program_option,
+                      spec.shown.title,
+                      spec.shown.description,
+                      spec.shown.shape_kind,
+                      spec.fixed_shape,
+                      spec.value_count,
+                      spec.dimension,
+                      spec.blocks.count,
+                      {},
+                      spec.shown.monte_carlo_limit};
+  static_assert(std::size(HypothesisInfo{}.block_sizes) >= 2);
+  for (int i = 0; i < spec.blocks.count && i < static_cast<int>(std::size(info.block_sizes)); ++i) {
+    info.block_sizes[i] = spec.blocks.sizes[i];
+  }
+  return info;
 }
 
 const char* method_name(Method method) {

@@ -21,6 +21,7 @@ from . import _core
 from ._evidence import (
     RESULT_COLUMNS,
     EvidenceResult,
+    describe_hypothesis,
     evidence,
     evidence_frame,
     hypotheses,
@@ -33,6 +34,7 @@ __version__: str = _core.version()
 __all__ = [
     "RESULT_COLUMNS",
     "EvidenceResult",
+    "describe_hypothesis",
     "evidence",
     "evidence_frame",
     "hypotheses",

@@ -236,11 +236,10 @@ KAVO_API std::string value_name(Hypothesis hypothesis, Shape shape, int i);
 // "independence", "symmetry", "homogeneity", "hardy_weinberg", "proportion",
 // "x_linked_hardy_weinberg".
 KAVO_API const char* hypothesis_name(Hypothesis hypothesis);
-// The command-line program that tests it: kavoind, kavomcn, kavohomo, kavohw
-// (with --x-linked for x_linked_hardy_weinberg), kavoprop.
+// The command that tests it: kavoind, kavomcn, kavohomo, kavohw, kavoprop,
+// "kavohw --x-linked" (see HypothesisInfo for the program alone).
 KAVO_API const char* program_name(Hypothesis hypothesis);
-// The hypothesis of a hypothesis name or a program name (a program's own
-// hypothesis, not one an option selects); nullopt for others.
+// The hypothesis of a hypothesis name or a program_name; nullopt for others.
 KAVO_API std::optional<Hypothesis> hypothesis_from_name(std::string_view name);
 
 // The largest Dirichlet parameter Monte Carlo accepts for the hypothesis.
@@ -280,6 +279,10 @@ struct HypothesisInfo {
   Shape fixed_shape;
   int value_count;             // for the fixed shape
   int dirichlet_count;         // for the fixed shape
+  // The fixed shape's posterior: independent Dirichlet blocks over
+  // consecutive cells, block_sizes[0 .. block_count - 1] ({4}; {2, 2}; {3, 2}).
+  int block_count;
+  int block_sizes[4];
   double monte_carlo_limit;
 };
 KAVO_API HypothesisInfo hypothesis_info(Hypothesis hypothesis);

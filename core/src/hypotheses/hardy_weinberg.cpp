@@ -78,8 +78,9 @@ namespace kavo {
 
 const HypothesisSpec kHardyWeinberg{
     Hypothesis::hardy_weinberg, "hardy_weinberg", "kavohw",
-    // what the front ends show: option, title, description, shapes, Monte Carlo limit
-    {"", "Hardy-Weinberg equilibrium",
+    // what the front ends show: option, command, title, description, shapes,
+    // Monte Carlo limit
+    {"", "", "Hardy-Weinberg equilibrium",
      "three genotype classes aa, ab, bb are in Hardy-Weinberg equilibrium",
      ShapeKind::alleles, 1e11},
     // the fixed shape: values, their names, cells, blocks, validation, point

@@ -53,8 +53,9 @@ namespace kavo {
 
 const HypothesisSpec kHomogeneity{
     Hypothesis::homogeneity, "homogeneity", "kavohomo",
-    // what the front ends show: option, title, description, shapes, Monte Carlo limit
-    {"", "equal proportions in the two rows",
+    // what the front ends show: option, command, title, description, shapes,
+    // Monte Carlo limit
+    {"", "", "equal proportions in the two rows",
      "two binomial proportions, one per row of a 2x2 table, are equal",
      ShapeKind::table, 1e11},
     // the fixed shape: values, their names, cells, blocks, validation, point

@@ -53,6 +53,7 @@ inline constexpr int kMaxFixedValues = 5;
 // What the front ends show (see HypothesisInfo).
 struct Description {
   const char* program_option;  // "" unless an option of the program selects it
+  const char* command;         // with an option, the program and it: "kavohw --x-linked"
   const char* title;
   const char* description;
   ShapeKind shape_kind;

@@ -47,8 +47,9 @@ namespace kavo {
 
 const HypothesisSpec kIndependence{
     Hypothesis::independence, "independence", "kavoind",
-    // what the front ends show: option, title, description, shapes, Monte Carlo limit
-    {"", "independence of rows and columns",
+    // what the front ends show: option, command, title, description, shapes,
+    // Monte Carlo limit
+    {"", "", "independence of rows and columns",
      "the rows and the columns of a 2x2 table are independent",
      ShapeKind::table, 1e12},
     // the fixed shape: values, their names, cells, blocks, validation, point

@@ -70,8 +70,9 @@ namespace kavo {
 
 const HypothesisSpec kProportion{
     Hypothesis::proportion, "proportion", "kavoprop",
-    // what the front ends show: option, title, description, shapes, Monte Carlo limit
-    {"", "a proportion equal to p0",
+    // what the front ends show: option, command, title, description, shapes,
+    // Monte Carlo limit
+    {"", "", "a proportion equal to p0",
      "the first of two categories has probability p0",
      ShapeKind::categories, 1e8},
     // the fixed shape: values, their names, cells, blocks, validation, point

@@ -51,8 +51,9 @@ namespace kavo {
 
 const HypothesisSpec kSymmetry{
     Hypothesis::symmetry, "symmetry", "kavomcn",
-    // what the front ends show: option, title, description, shapes, Monte Carlo limit
-    {"", "symmetry of a paired table",
+    // what the front ends show: option, command, title, description, shapes,
+    // Monte Carlo limit
+    {"", "", "symmetry of a paired table",
      "the two discordant cells of a paired 2x2 table are equally likely",
      ShapeKind::square, 1e12},
     // the fixed shape: values, their names, cells, blocks, validation, point

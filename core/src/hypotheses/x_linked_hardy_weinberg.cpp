@@ -42,8 +42,9 @@ namespace kavo {
 
 const HypothesisSpec kXLinkedHardyWeinberg{
     Hypothesis::x_linked_hardy_weinberg, "x_linked_hardy_weinberg", "kavohw",
-    // what the front ends show: option, title, description, shapes, Monte Carlo limit
-    {"x-linked", "X-linked Hardy-Weinberg equilibrium",
+    // what the front ends show: option, command, title, description, shapes,
+    // Monte Carlo limit
+    {"x-linked", "kavohw --x-linked", "X-linked Hardy-Weinberg equilibrium",
      "females' genotypes AA, AB, BB and males' alleles A, B share one allele frequency, "
      "the females' in Hardy-Weinberg equilibrium",
      ShapeKind::fixed, 1e12},
