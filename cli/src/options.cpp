@@ -1,7 +1,9 @@
 #include "options.hpp"
 
 #include <cstdint>
-#include <cstring>
+#include <algorithm>
+#include <optional>
+#include <string_view>
 #include <thread>
 
 #include "messages.hpp"
