@@ -1,7 +1,7 @@
 #include "options.hpp"
 
-#include <cstdint>
 #include <algorithm>
+#include <cstdint>
 #include <optional>
 #include <string_view>
 #include <thread>

@@ -121,11 +121,11 @@ kavo_version <- function() .kavo_library()$version
   list(counts = counts, shape = shape)
 }
 
-# The posterior mode of each Dirichlet block's cells, named p for A.
+# The posterior mode of each Dirichlet block's cells, each named p and its value's name.
 .kavo_block_modes <- function(a, sizes) {
   blocks <- split(a, rep(seq_along(sizes), sizes))
   p <- unlist(lapply(blocks, function(b) (b - 1) / (sum(b) - length(b))), use.names = FALSE)
-  stats::setNames(p, sub("^A", "p", names(a)))
+  stats::setNames(p, paste0("p", names(a)))
 }
 
 # The posterior mode of the probabilities the hypothesis speaks about.
