@@ -389,8 +389,9 @@ def evidence(
         One of :func:`kavo.hypotheses` (the values of its fixed shape):
 
 {hypothesis_list}
-        or an unambiguous start of one (``'sym'``); the commands
-        {command_list} are aliases.
+
+        or an unambiguous start of one (``'sym'``). The commands that test
+        them are aliases: {command_list}.
     values : array-like
         Any real dtype. Read by one rule that never reads an array two ways:
 
