@@ -67,12 +67,14 @@ enum class Scope {
 };
 
 // One option: its name (without "--"), whether it takes a value, where it
-// applies, its lines of --help ("" when another option's lines cover it) and
-// what it does. Parsing, the scope checks and --help all read this table.
+// applies, the option it needs ("" for none; as shown: "--output FILE"), its
+// lines of --help ("" when another option's lines cover it) and what it
+// does. Parsing, the scope and needs checks and --help all read this table.
 struct OptionSpec {
   const char* name;
   bool takes_value;
   Scope scope;
+  const char* needs;
   const char* help;
   // Returns the problem with the value, or an empty string.
   std::string (*apply)(const std::string& name, const std::string& value, RunOptions& opt);
@@ -83,17 +85,17 @@ std::string bad_number(const std::string& name, const std::string& value) {
 }
 
 constexpr OptionSpec kOptions[] = {
-    {"batch", false, Scope::any, "",
+    {"batch", false, Scope::any, "", "",
      [](const std::string&, const std::string&, RunOptions& opt) {
        opt.batch = true;
        return std::string();
      }},
-    {"version", false, Scope::any, "",
+    {"version", false, Scope::any, "", "",
      [](const std::string&, const std::string&, RunOptions& opt) {
        opt.version = true;
        return std::string();
      }},
-    {"method", true, Scope::any, "  --method NAME        exact (default) or monte_carlo\n",
+    {"method", true, Scope::any, "", "  --method NAME        exact (default) or monte_carlo\n",
      [](const std::string&, const std::string& value, RunOptions& opt) {
        const std::optional<Method> method = method_from_name(value);
        if (!method) {
@@ -104,18 +106,18 @@ constexpr OptionSpec kOptions[] = {
        opt.method_given = true;
        return std::string();
      }},
-    {"maxMC", true, Scope::monte_carlo_only,
+    {"maxMC", true, Scope::monte_carlo_only, "",
      "  --maxMC N            maximum Monte Carlo draws (default 2000000)\n",
      [](const std::string& name, const std::string& value, RunOptions& opt) {
        return parse_whole(value, opt.settings.max_draws) ? std::string() : bad_number(name, value);
      }},
-    {"precision", true, Scope::monte_carlo_only,
+    {"precision", true, Scope::monte_carlo_only, "",
      "  --precision X        target for both half-widths (default 0.001)\n",
      [](const std::string& name, const std::string& value, RunOptions& opt) {
        return parse_decimal(value, opt.settings.precision) ? std::string()
                                                            : bad_number(name, value);
      }},
-    {"seed", true, Scope::monte_carlo_only,
+    {"seed", true, Scope::monte_carlo_only, "",
      "  --seed S             generator start, 1 to 2147483646 (default 11)\n"
      "                       (--maxMC, --precision and --seed are for monte_carlo only)\n",
      [](const std::string& name, const std::string& value, RunOptions& opt) {
@@ -126,12 +128,12 @@ constexpr OptionSpec kOptions[] = {
        opt.settings.seed = static_cast<std::int32_t>(whole);
        return std::string();
      }},
-    {"prior", true, Scope::any,
+    {"prior", true, Scope::any, "",
      "  --prior X            added to every Dirichlet parameter (default 0; 1 for counts)\n",
      [](const std::string& name, const std::string& value, RunOptions& opt) {
        return parse_decimal(value, opt.prior) ? std::string() : bad_number(name, value);
      }},
-    {"threads", true, Scope::any,
+    {"threads", true, Scope::any, "",
      "  --threads N          rows computed at a time (default: all hardware threads)\n",
      [](const std::string& name, const std::string& value, RunOptions& opt) {
        std::int64_t whole = 0;
@@ -142,38 +144,38 @@ constexpr OptionSpec kOptions[] = {
        opt.threads = static_cast<int>(whole);
        return std::string();
      }},
-    {"output", true, Scope::any,
+    {"output", true, Scope::any, "",
      "  --output FILE        write the table to FILE instead of standard output\n",
      [](const std::string&, const std::string& value, RunOptions& opt) {
        if (value.empty()) return std::string("option --output needs a file name");
        opt.output = value;
        return std::string();
      }},
-    {"resume", false, Scope::batch_only,
+    {"resume", false, Scope::batch_only, "--output FILE",
      "  --resume             with --output: keep FILE's complete rows, compute the rest\n",
      [](const std::string&, const std::string&, RunOptions& opt) {
        opt.resume = true;
        return std::string();
      }},
-    {"header", false, Scope::batch_only,
+    {"header", false, Scope::batch_only, "",
      "  --header, --no-header  whether the first line is a header (default: automatic)\n",
      [](const std::string&, const std::string&, RunOptions& opt) {
        opt.header = 1;
        return std::string();
      }},
-    {"no-header", false, Scope::batch_only, "",
+    {"no-header", false, Scope::batch_only, "", "",
      [](const std::string&, const std::string&, RunOptions& opt) {
        opt.header = 0;
        return std::string();
      }},
-    {"label-column", true, Scope::batch_only,
+    {"label-column", true, Scope::batch_only, "--value-columns",
      "  --label-column C     the label's column, by header name or position (from 1)\n",
      [](const std::string&, const std::string& value, RunOptions& opt) {
        if (value.empty()) return std::string("option --label-column needs a column name or position");
        opt.label_column = column_ref(value);
        return std::string();
      }},
-    {"value-columns", true, Scope::batch_only,
+    {"value-columns", true, Scope::batch_only, "",
      "  --value-columns C,.. the values' columns, in the program's order\n",
      [](const std::string&, const std::string& value, RunOptions& opt) {
        opt.value_columns.clear();
@@ -190,21 +192,21 @@ constexpr OptionSpec kOptions[] = {
        }
        return std::string();
      }},
-    {"shape", true, Scope::any,
+    {"shape", true, Scope::any, "",
      "  --shape RxC, --shape K, --alleles K, --categories C\n"
      "                       a larger table: r x c (kavoind, kavohomo), k x k (kavomcn),\n"
      "                       k alleles (kavohw: A11 A12 A22 A13 A23 A33 ...), c categories\n"
      "                       (kavoprop: A1 .. Ac p1 .. pc); cells row-major, at most 100\n",
      apply_shape_option},
-    {"alleles", true, Scope::any, "", apply_shape_option},
-    {"categories", true, Scope::any, "", apply_shape_option},
-    {"progress", false, Scope::any,
+    {"alleles", true, Scope::any, "", "", apply_shape_option},
+    {"categories", true, Scope::any, "", "", apply_shape_option},
+    {"progress", false, Scope::any, "",
      "  --progress, --no-progress  progress on standard error (default: on a terminal)\n",
      [](const std::string&, const std::string&, RunOptions& opt) {
        opt.progress = 1;
        return std::string();
      }},
-    {"no-progress", false, Scope::any, "",
+    {"no-progress", false, Scope::any, "", "",
      [](const std::string&, const std::string&, RunOptions& opt) {
        opt.progress = 0;
        return std::string();
@@ -284,7 +286,14 @@ std::string check(const Program& program, RunOptions& opt) {
              (opt.method_given ? "" : " (the default: ask for --method monte_carlo)");
     }
   }
-  if (opt.resume && !opt.output) return "--resume needs --output FILE";
+  // An option given without the one it needs.
+  for (const OptionSpec& o : kOptions) {
+    if (*o.needs == '\0' || opt.given.count(o.name) == 0) continue;
+    const std::string_view needed = std::string_view(o.needs).substr(2);  // after "--"
+    if (opt.given.count(needed.substr(0, needed.find(' '))) == 0) {
+      return std::string("--") + o.name + " needs " + o.needs;
+    }
+  }
   if (opt.batch) {
     if (opt.operands.size() > 1) {
       return "more than one input file: '" + printable(opt.operands[0]) + "' and '" +
@@ -307,9 +316,6 @@ std::string check(const Program& program, RunOptions& opt) {
       opt.value_columns.size() != static_cast<std::size_t>(program.value_count)) {
     return "--value-columns needs " + std::to_string(program.value_count) + " columns, found " +
            std::to_string(opt.value_columns.size());
-  }
-  if (opt.label_column && opt.value_columns.empty()) {
-    return "--label-column needs --value-columns";
   }
   bool by_name = opt.label_column && opt.label_column->position == 0;
   for (const ColumnRef& c : opt.value_columns) by_name = by_name || c.position == 0;
