@@ -105,7 +105,7 @@ TEST(LibraryInterface, NamesRoundTrip) {
 TEST(LibraryInterface, DescriptionsAgreeWithTheRules) {
   for (int i = 0; i < kavo::kHypothesisCount; ++i) {
     const auto h = static_cast<kavo::Hypothesis>(i);
-    const kavo::HypothesisInfo info = kavo::hypothesis_info(h);
+    const kavo::HypothesisDescription info = kavo::describe_hypothesis(h);
     EXPECT_EQ(info.hypothesis, h);
     EXPECT_EQ(info.value_count, kavo::value_count(h));
     int cells = 0;

@@ -223,7 +223,7 @@ const OptionSpec* find_option(std::string_view name) {
 // The hypothesis an option such as --x-linked selects in its program.
 std::optional<Hypothesis> selected_by(std::string_view name) {
   for (int i = 0; i < kHypothesisCount; ++i) {
-    const HypothesisInfo info = hypothesis_info(static_cast<Hypothesis>(i));
+    const HypothesisDescription info = describe_hypothesis(static_cast<Hypothesis>(i));
     if (*info.program_option != '\0' && name == info.program_option) return info.hypothesis;
   }
   return std::nullopt;
@@ -239,7 +239,7 @@ const char* first_given(const RunOptions& opt, Scope scope) {
 
 // The shape option this hypothesis takes; nullptr for its fixed shape only.
 const char* shape_option_of(Hypothesis hypothesis) {
-  switch (hypothesis_info(hypothesis).shape_kind) {
+  switch (describe_hypothesis(hypothesis).shape_kind) {
     case ShapeKind::fixed: return nullptr;
     case ShapeKind::alleles: return "--alleles";
     case ShapeKind::categories: return "--categories";
@@ -254,7 +254,7 @@ const char* shape_option_of(Hypothesis hypothesis) {
 std::string apply_hypothesis_and_shape(Program& program, const RunOptions& opt) {
   if (!opt.hypothesis_option.empty()) {
     const Hypothesis selected = *selected_by(opt.hypothesis_option);
-    const HypothesisInfo info = hypothesis_info(selected);
+    const HypothesisDescription info = describe_hypothesis(selected);
     if (std::string_view(info.program) != program.name) {
       return "--" + opt.hypothesis_option + " is for " + info.program + ", not " + program.name;
     }
@@ -395,7 +395,7 @@ void print_option_usage(std::FILE* stream, const char* program) {
     if (std::string_view(o.name) != "categories") continue;
     for (int i = 0; i < kHypothesisCount; ++i) {
       const Program p = program_of(static_cast<Hypothesis>(i));
-      const HypothesisInfo info = hypothesis_info(p.hypothesis);
+      const HypothesisDescription info = describe_hypothesis(p.hypothesis);
       if (*info.program_option == '\0') continue;
       std::fprintf(stream, "  --%-19s%s: %s (", info.program_option, info.program, info.title);
       for (int v = 0; v < p.value_count; ++v) {

@@ -7,7 +7,7 @@ Program program_of(Hypothesis hypothesis) {
 }
 
 Program program_of(Hypothesis hypothesis, Shape shape) {
-  const HypothesisInfo info = hypothesis_info(hypothesis);
+  const HypothesisDescription info = describe_hypothesis(hypothesis);
   Program p{hypothesis,  shape, info.program, value_count(hypothesis, shape),
             dirichlet_count(hypothesis, shape), {}, {}, info.description};
   for (int i = 0; i < p.value_count; ++i) {

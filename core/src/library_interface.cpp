@@ -122,26 +122,26 @@ const char* shape_kind_name(ShapeKind kind) {
   return "unknown";
 }
 
-HypothesisInfo hypothesis_info(Hypothesis hypothesis) {
+HypothesisDescription describe_hypothesis(Hypothesis hypothesis) {
   const HypothesisSpec& spec = hypothesis_spec(hypothesis);
-  HypothesisInfo info{spec.id,
-                      spec.name,
-                      spec.program_name,
-                      spec.shown.program_option,
-                      spec.shown.title,
-                      spec.shown.description,
-                      spec.shown.shape_kind,
-                      spec.fixed_shape,
-                      spec.value_count,
-                      spec.dimension,
-                      spec.blocks.count,
-                      {},
-                      spec.shown.monte_carlo_limit};
-  static_assert(std::size(HypothesisInfo{}.block_sizes) >= 2);
-  for (int i = 0; i < spec.blocks.count && i < static_cast<int>(std::size(info.block_sizes)); ++i) {
-    info.block_sizes[i] = spec.blocks.sizes[i];
+  HypothesisDescription d{spec.id,
+                          spec.name,
+                          spec.program_name,
+                          spec.shown.program_option,
+                          spec.shown.title,
+                          spec.shown.description,
+                          spec.shown.shape_kind,
+                          spec.fixed_shape,
+                          spec.value_count,
+                          spec.dimension,
+                          spec.blocks.count,
+                          {},
+                          spec.shown.monte_carlo_limit};
+  // Fixed shapes have at most block_sizes' four blocks.
+  for (int i = 0; i < spec.blocks.count && i < static_cast<int>(std::size(d.block_sizes)); ++i) {
+    d.block_sizes[i] = spec.blocks.sizes[i];
   }
-  return info;
+  return d;
 }
 
 const char* method_name(Method method) {

@@ -244,9 +244,9 @@ py::tuple hypothesis_info(const std::string& name, int rows, int columns) {
                         kavo::value_count(h, shape), kavo::dirichlet_count(h, shape), names);
 }
 
-// What the library says of a hypothesis (see kavo::HypothesisInfo).
+// What the library says of a hypothesis (see kavo::HypothesisDescription).
 py::dict describe_hypothesis(const std::string& name) {
-  const kavo::HypothesisInfo info = kavo::hypothesis_info(hypothesis_of(name));
+  const kavo::HypothesisDescription info = kavo::describe_hypothesis(hypothesis_of(name));
   py::dict d;
   d["name"] = info.name;
   d["program"] = info.program;

@@ -50,7 +50,7 @@ Rcpp::List kavo_library() {
   Rcpp::List blocks(kavo::kHypothesisCount);
   for (int i = 0; i < kavo::kHypothesisCount; ++i) {
     const auto h = static_cast<kavo::Hypothesis>(i);
-    const kavo::HypothesisInfo info = kavo::hypothesis_info(h);
+    const kavo::HypothesisDescription info = kavo::describe_hypothesis(h);
     hypotheses[i] = kavo::hypothesis_name(h);
     programs[i] = kavo::program_name(h);
     titles[i] = info.title;

@@ -237,7 +237,7 @@ KAVO_API std::string value_name(Hypothesis hypothesis, Shape shape, int i);
 // "x_linked_hardy_weinberg".
 KAVO_API const char* hypothesis_name(Hypothesis hypothesis);
 // The command that tests it: kavoind, kavomcn, kavohomo, kavohw, kavoprop,
-// "kavohw --x-linked" (see HypothesisInfo for the program alone).
+// "kavohw --x-linked" (see HypothesisDescription for the program alone).
 KAVO_API const char* program_name(Hypothesis hypothesis);
 // The hypothesis of a hypothesis name or a program_name; nullopt for others.
 KAVO_API std::optional<Hypothesis> hypothesis_from_name(std::string_view name);
@@ -265,7 +265,7 @@ KAVO_API const char* shape_kind_name(ShapeKind kind);
 
 // Everything a front end shows of a hypothesis, so that command lines,
 // bindings and their documentation list the hypotheses from the library.
-struct HypothesisInfo {
+struct HypothesisDescription {
   Hypothesis hypothesis;
   const char* name;            // "hardy_weinberg"
   const char* program;         // the command-line program that tests it: "kavohw"
@@ -285,7 +285,7 @@ struct HypothesisInfo {
   int block_sizes[4];
   double monte_carlo_limit;
 };
-KAVO_API HypothesisInfo hypothesis_info(Hypothesis hypothesis);
+KAVO_API HypothesisDescription describe_hypothesis(Hypothesis hypothesis);
 
 // "monte_carlo"; and the method of such a name.
 KAVO_API const char* method_name(Method method);

@@ -50,8 +50,8 @@ struct ExactRules {
 // The most values of a fixed shape.
 inline constexpr int kMaxFixedValues = 5;
 
-// What the front ends show (see HypothesisInfo).
-struct Description {
+// What the front ends show (see HypothesisDescription).
+struct Presentation {
   const char* program_option;  // "" unless an option of the program selects it
   const char* command;         // with an option, the program and it: "kavohw --x-linked"
   const char* title;
@@ -70,7 +70,7 @@ struct HypothesisSpec {
   Hypothesis id;
   const char* name;          // "independence", ...
   const char* program_name;  // the command-line program that tests it
-  Description shown;
+  Presentation shown;
   // The fixed shape, with its own arithmetic: the programs' digits depend on
   // it to the last bit, so it is kept apart from the general rules.
   int value_count;           // N: the values, Dirichlet parameters first
