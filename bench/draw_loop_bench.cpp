@@ -15,7 +15,7 @@
 #include "kavo/kavo.hpp"
 #include "literal/literal_reading.hpp"
 #include "hypotheses/registry.hpp"
-#include "monte_carlo/sampler_layout.hpp"
+#include "monte_carlo/estimator.hpp"
 
 namespace {
 
@@ -58,7 +58,7 @@ void tuned(benchmark::State& state, const BenchInput& in, std::int64_t max_draws
   for (auto _ : state) {
     kavo::Rng rng{kavo::kDefaultSeed};
     const kavo::TangentResult r = kavo::estimate_tangent_mass(
-        in.values.data(), in.spec->dimension, kavo::sampler_layout(in.spec->blocks), f_star, settings, rng);
+        in.values.data(), in.spec->blocks.sizes, in.spec->blocks.count, f_star, settings, rng);
     benchmark::DoNotOptimize(r.estimate);
     draws = r.draws;
   }

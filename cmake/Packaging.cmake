@@ -46,8 +46,13 @@ set(CPACK_DEBIAN_RUNTIME_PACKAGE_SHLIBDEPS ON)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_NAME libkavo-dev)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_SECTION libdevel)
 set(CPACK_DEBIAN_DEVELOPMENT_PACKAGE_DEPENDS "libstdc++-12-dev | libstdc++-dev")
+# "kavoind, kavomcn, kavohomo, kavohw and kavoprop"
+set(KAVO_PROGRAMS_SHOWN ${KAVO_PROGRAMS})
+list(POP_BACK KAVO_PROGRAMS_SHOWN KAVO_LAST_PROGRAM)
+list(JOIN KAVO_PROGRAMS_SHOWN ", " KAVO_PROGRAMS_SHOWN)
+string(APPEND KAVO_PROGRAMS_SHOWN " and ${KAVO_LAST_PROGRAM}")
 set(CPACK_COMPONENT_RUNTIME_DESCRIPTION
-  "Bayesian evidence for sharp hypotheses on categorical data\n The programs kavoind, kavomcn, kavohomo, kavohw and kavoprop.")
+  "Bayesian evidence for sharp hypotheses on categorical data\n The programs ${KAVO_PROGRAMS_SHOWN}.")
 set(CPACK_COMPONENT_DEVELOPMENT_DESCRIPTION
   "Bayesian evidence for sharp hypotheses on categorical data: development files\n The kavo library, its header, and its CMake and pkg-config files.")
 set(CPACK_GENERATOR DEB)

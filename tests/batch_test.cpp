@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "batch_line.hpp"
+#include "reader.hpp"
 #include "evidence.hpp"
 #include "test_support.hpp"
 #include "hypotheses/registry.hpp"
@@ -191,25 +191,32 @@ TEST(Batch, ReadsStandardInput) {
   }
 }
 
+// A line read the automatic way, through the reader batch mode runs.
 TEST(BatchLine, SplitsLabelsAndCountsFields) {
-  const kavo::cli::Program hw = kavo::cli::program_of(kavo::Hypothesis::hardy_weinberg);
-  kavo::cli::BatchLine line = kavo::cli::parse_batch_line("  # x", hw);
-  EXPECT_EQ(line.kind, kavo::cli::LineKind::skip);
-  line = kavo::cli::parse_batch_line(" \t,\r", hw);
-  EXPECT_EQ(line.kind, kavo::cli::LineKind::skip);
-  line = kavo::cli::parse_batch_line("m1,,2,\t3 4\r", hw);
-  EXPECT_TRUE(line.values_read);
-  EXPECT_EQ(line.label, "m1");
-  EXPECT_EQ(line.values[2], 4.0);
-  line = kavo::cli::parse_batch_line("1 2 3 4 5 6 7 8", hw);
-  EXPECT_EQ(line.error, "expected 3 numbers, found 8");
-  line = kavo::cli::parse_batch_line("aa ab bb", hw);
-  EXPECT_TRUE(line.all_fields_non_numeric);
+  using namespace kavo::cli;
+  const Program hw = program_of(kavo::Hypothesis::hardy_weinberg);
+  TableLayout automatic;
+  automatic.value_count = hw.value_count;
+  const auto fields = [](std::string_view line) {
+    std::vector<Field> f;
+    std::string problem;
+    EXPECT_TRUE(split_fields(line, Separator::whitespace, f, problem)) << problem;
+    return f;
+  };
+  EXPECT_TRUE(is_skipped_line("  # x"));
+  EXPECT_TRUE(is_skipped_line(" \t,\r"));
+  TableRow row = read_table(fields("m1,,2,\t3 4\r"), automatic, hw);
+  EXPECT_TRUE(row.values_read);
+  EXPECT_EQ(row.label, "m1");
+  EXPECT_EQ(row.values[2], 4.0);
+  row = read_table(fields("1 2 3 4 5 6 7 8"), automatic, hw);
+  EXPECT_EQ(row.error, "expected 3 numbers, found 8");
+  EXPECT_TRUE(looks_like_header(fields("aa ab bb"), automatic));
   // A number far along the line still makes it a table, not a header (found by fuzzing).
-  line = kavo::cli::parse_batch_line("a b c d e f g 9", hw);
-  EXPECT_FALSE(line.all_fields_non_numeric);
+  EXPECT_FALSE(looks_like_header(fields("a b c d e f g 9"), automatic));
   // Only fields that are numbers count as numbers.
-  EXPECT_EQ(line.error, "expected 3 numbers after the label, found 1 and 6 other fields");
+  row = read_table(fields("a b c d e f g 9"), automatic, hw);
+  EXPECT_EQ(row.error, "expected 3 numbers after the label, found 1 and 6 other fields");
 }
 
 TEST(Batch, AMalformedFirstLineIsARowNotAHeader) {

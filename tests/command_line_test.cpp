@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "kavo/kavo.hpp"
 #include "test_support.hpp"
 
 using kavo_test::Captured;
@@ -106,4 +107,44 @@ TEST(CommandLine, RefusesParametersBeyondTheMonteCarloLimit) {
   // At the limit the run goes on, and at the mode it is still exactly 1.
   expect_reference({"kavoprop", {"1e8", "1e8", "0.5", kavo_test::temp_path("l.txt"), "10000"},
                     "1.000000e+00"});
+}
+
+// kavohw --x-linked: the X-linked hypothesis through the option form and
+// batch mode, each row what the library gives; the option only where it fits.
+TEST(CommandLine, XLinkedHardyWeinbergInTheOptionFormAndBatchMode) {
+  using kavo_test::cells_of;
+  using kavo_test::lines_of;
+  kavo::Settings exact;
+  exact.method = kavo::Method::exact;
+  const auto library = [&](std::vector<double> v) {
+    return kavo::compute(kavo::Hypothesis::x_linked_hardy_weinberg, v, exact);
+  };
+  Captured c = run_binary("kavohw", {"--x-linked", "12", "10", "4", "8", "5"});
+  EXPECT_EQ(c.status, 0) << c.err;
+  std::vector<std::string> out = lines_of(c.out);
+  ASSERT_EQ(out.size(), 2u) << c.out;
+  EXPECT_EQ(out[0], "AA\tAB\tBB\tA\tB\tevidence\tdraws\terror_bound\tlog10_evidence\tsev\tg2\tdf");
+  std::vector<std::string> row = cells_of(out[1]);
+  ASSERT_EQ(row.size(), 12u);
+  EXPECT_EQ(std::stod(row[5]), library({12, 10, 4, 8, 5}).evidence);
+  EXPECT_EQ(row[11], "2");
+
+  const std::string input = kavo_test::temp_path("x_linked.tsv");
+  kavo_test::write_file(input, "marker\tAA\tAB\tBB\tA\tB\nrs1\t11\t9\t3\t7\t4\nrs2\t0\t5\t30\t0\t20\n");
+  c = run_binary("kavohw", {"--batch", input, "--x-linked", "--prior", "1", "--no-progress"});
+  EXPECT_EQ(c.status, 0) << c.err;
+  out = lines_of(c.out);
+  ASSERT_EQ(out.size(), 3u) << c.out;
+  EXPECT_EQ(cells_of(out[0])[5], "B");
+  EXPECT_EQ(std::stod(cells_of(out[1])[6]), library({12, 10, 4, 8, 5}).evidence);
+  EXPECT_EQ(std::stod(cells_of(out[2])[6]), library({1, 6, 31, 1, 21}).evidence);
+
+  c = run_binary("kavoind", {"--x-linked", "1", "2", "3", "4"});
+  EXPECT_EQ(c.err, "kavoind ERROR : --x-linked is for kavohw, not kavoind\nExiting...\n");
+  c = run_binary("kavohw", {"--x-linked", "--alleles", "3", "1", "2", "3", "4", "5", "6"});
+  EXPECT_EQ(c.err, "kavohw ERROR : --x-linked takes its fixed table only (<AA> <AB> <BB> <A> <B>), "
+                   "not --alleles\nExiting...\n");
+  c = run_binary("kavohw", {"--x-linked", "12", "10", "4"});
+  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(c.err, "kavohw ERROR : expected 5 values (<AA> <AB> <BB> <A> <B>), found 3\nExiting...\n");
 }

@@ -24,7 +24,7 @@ for package in "$runtime" "$dev"; do
   [ -f "$work/$([ "$name" = kavo ] && echo root || echo dev)/usr/share/doc/$name/copyright" ] ||
     fail "$name has no copyright file"
 done
-for program in kavoind kavomcn kavohomo kavohw kavoprop; do
+for program in $(cat "$(dirname "$0")/../programs/programs.list"); do
   [ -f "$work/root/usr/share/man/man1/$program.1.gz" ] || fail "no page $program.1.gz"
   kind=$(file "$work/root/usr/bin/$program")
   grep -q ', stripped' <<<"$kind" || fail "$program is not stripped: $kind"

@@ -101,3 +101,32 @@ TEST(Validation, EachValueMustExceedOneAndP0LieInsideTheUnitInterval) {
   EXPECT_FALSE(prop_ok(2, 2, -0.5));
   EXPECT_FALSE(prop_ok(2, 2, 1.5));
 }
+
+// X-linked Hardy-Weinberg: the point's theta maximises the log kernel over
+// the hypothesis, found here by golden-section search (the kernel is concave
+// in theta), and the cells are the hypothesis's at that theta.
+TEST(HypothesisPoint, XLinkedPointMaximisesTheKernelOverTheHypothesis) {
+  const kavo::HypothesisSpec& spec = kavo::hypothesis_spec(kavo::Hypothesis::x_linked_hardy_weinberg);
+  const auto cells = [](double t) {
+    return std::vector<double>{t * t, 2 * t * (1 - t), (1 - t) * (1 - t), t, 1 - t};
+  };
+  const std::vector<std::vector<double>> tables = {
+      {12, 10, 4, 8, 5}, {2, 3, 40, 1.5, 30}, {200, 1.2, 1.5, 2, 90}, {1.5, 1.5, 1.5, 50, 2}};
+  for (const std::vector<double>& a : tables) {
+    const auto kernel = [&](double t) { return kavo::log_kernel(a.data(), cells(t).data(), 5); };
+    double lo = 1e-12, hi = 1 - 1e-12;
+    const double r = (std::sqrt(5.0) - 1) / 2;
+    for (int i = 0; i < 200; ++i) {
+      const double x1 = hi - r * (hi - lo), x2 = lo + r * (hi - lo);
+      (kernel(x1) < kernel(x2) ? lo : hi) = kernel(x1) < kernel(x2) ? x1 : x2;
+    }
+    const double best = (lo + hi) / 2;
+    double point[kavo::kMaxCells];
+    spec.hypothesis_point(a.data(), point);
+    std::ostringstream what;
+    for (double v : a) what << ' ' << v;
+    EXPECT_NEAR(point[3], best, 1e-7) << what.str();
+    for (int i = 0; i < 5; ++i) EXPECT_NEAR(point[i], cells(point[3])[i], 1e-15) << what.str();
+    EXPECT_GE(kernel(point[3]), kernel(best) - 1e-12) << what.str();
+  }
+}

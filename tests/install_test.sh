@@ -14,7 +14,7 @@ prefix=$work/prefix
 
 cmake --install "$build" --prefix "$prefix" >/dev/null
 
-for program in kavoind kavomcn kavohomo kavohw kavoprop; do
+for program in $(cat "$source_dir/programs/programs.list"); do
   [ -x "$prefix/bin/$program" ] || { echo "missing $prefix/bin/$program"; exit 1; }
   page=$(MANPATH="$prefix/share/man" MANWIDTH=80 man -P cat "$program" 2>&1)
   grep -q "EXIT STATUS" <<<"$page" || { echo "man $program: $page"; exit 1; }

@@ -100,6 +100,29 @@ TEST(LibraryInterface, NamesRoundTrip) {
   }
 }
 
+// The description front ends build from agrees with the rules the library
+// runs: its counts, its blocks, and the shapes its kind says it takes.
+TEST(LibraryInterface, DescriptionsAgreeWithTheRules) {
+  for (int i = 0; i < kavo::kHypothesisCount; ++i) {
+    const auto h = static_cast<kavo::Hypothesis>(i);
+    const kavo::HypothesisDescription info = kavo::describe_hypothesis(h);
+    EXPECT_EQ(info.hypothesis, h);
+    EXPECT_EQ(info.value_count, kavo::value_count(h));
+    int cells = 0;
+    for (int b = 0; b < info.block_count; ++b) cells += info.block_sizes[b];
+    EXPECT_EQ(cells, kavo::dirichlet_count(h)) << info.name;
+    EXPECT_EQ(info.monte_carlo_limit, kavo::monte_carlo_limit(h));
+    const kavo::Shape larger = info.shape_kind == kavo::ShapeKind::square     ? kavo::Shape::square(3)
+                               : info.shape_kind == kavo::ShapeKind::alleles  ? kavo::Shape::alleles(3)
+                               : info.shape_kind == kavo::ShapeKind::categories
+                                   ? kavo::Shape::categories(3)
+                                   : kavo::Shape::table(2, 3);
+    EXPECT_EQ(kavo::shape_valid(h, larger), info.shape_kind != kavo::ShapeKind::fixed) << info.name;
+    EXPECT_EQ(kavo::shape_valid(h, kavo::Shape::table(3, 2)),
+              info.shape_kind == kavo::ShapeKind::table) << info.name;
+  }
+}
+
 namespace {
 
 // Hardy-Weinberg tables of all kinds, with failures among them.

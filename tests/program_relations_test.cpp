@@ -8,7 +8,6 @@
 #include "monte_carlo/estimator.hpp"
 #include "evidence.hpp"
 #include "hypotheses/registry.hpp"
-#include "monte_carlo/sampler_layout.hpp"
 
 namespace {
 
@@ -25,7 +24,7 @@ StreamRun fixed_run(const kavo::HypothesisSpec& spec, const double* values, std:
   settings.precision = 0.0;
   kavo::Rng rng{kavo::kDefaultSeed};
   StreamRun run;
-  run.result = kavo::estimate_tangent_mass(values, spec.dimension, kavo::sampler_layout(spec.blocks),
+  run.result = kavo::estimate_tangent_mass(values, spec.blocks.sizes, spec.blocks.count,
                                            kavo::hypothesis_f_star(spec, values), settings, rng);
   run.rng_after = rng;
   return run;

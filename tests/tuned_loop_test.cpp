@@ -10,9 +10,9 @@
 #include <vector>
 
 #include "evidence.hpp"
+#include "monte_carlo/estimator.hpp"
 #include "random/rng.hpp"
 #include "random/uniform_stream.hpp"
-#include "monte_carlo/sampler_layout.hpp"
 #include "literal/literal_reading.hpp"
 #include "hypotheses/registry.hpp"
 
@@ -109,8 +109,8 @@ TEST(TunedLoop, SameEvidenceAndDrawsAsALiteralReading) {
       tangent.max_draws = setting.max_draws;
       tangent.precision = setting.precision;
       kavo::Rng rng{kavo::kDefaultSeed};
-      kavo::estimate_tangent_mass(c.values.data(), c.spec->dimension,
-                                  kavo::sampler_layout(c.spec->blocks), f_star, tangent, rng);
+      kavo::estimate_tangent_mass(c.values.data(), c.spec->blocks.sizes, c.spec->blocks.count,
+                                  f_star, tangent, rng);
       EXPECT_EQ(rng.state, literal.final_state)
           << c.spec->program_name << " " << c.values[0] << " max " << setting.max_draws;
     }
@@ -151,7 +151,7 @@ TEST(TunedLoop, SameRunsAsALiteralReadingOnRandomArguments) {
     const kavo_literal::LiteralResult literal = kavo_literal::literal_tangent_mass(
         spec, values.data(), f_star, settings.max_draws, settings.precision);
     kavo::Rng rng{kavo::kDefaultSeed};
-    kavo::estimate_tangent_mass(values.data(), spec.dimension, kavo::sampler_layout(spec.blocks),
+    kavo::estimate_tangent_mass(values.data(), spec.blocks.sizes, spec.blocks.count,
                                 f_star, settings, rng);
     std::ostringstream args;
     for (double v : values) args << ' ' << v;

@@ -13,15 +13,15 @@ namespace kavo::cli {
 
 namespace {
 
-void print_usage(std::FILE* stream, const char* program, const Program& spec) {
-  std::fprintf(stream, "\n\n%s\n\nParameters:\n", program);
-  std::fprintf(stream, "%s [outputfile [maxMC [precision]]]\n", spec.placeholder.c_str());
+void print_usage(std::FILE* stream, const char* invoked, const Program& program) {
+  std::fprintf(stream, "\n\n%s\n\nParameters:\n", invoked);
+  std::fprintf(stream, "%s [outputfile [maxMC [precision]]]\n", program.placeholder.c_str());
   std::fprintf(stream, "[ ] = Optional parameters\n");
 }
 
 // The refusal and the failure texts of the command line end with a period.
-int report_failure(std::FILE* err, const char* program, Status status) {
-  return report_error(err, program, std::string(describe(status)) + ".");
+int report_failure(std::FILE* err, const char* invoked, Status status) {
+  return report_error(err, invoked, std::string(describe(status)) + ".");
 }
 
 // Writes the evidence alone, as one "%e" line; every step is checked so a
@@ -36,26 +36,26 @@ bool write_output_file(std::FILE* file, double evidence) {
 }  // namespace
 
 int run_program(int argc, char** argv, Hypothesis hypothesis, ProgramStreams io) {
-  const Program spec = program_of(hypothesis);
-  const char* program = argc > 0 ? argv[0] : spec.name;
-  const int n = spec.value_count;
+  const Program program = program_of(hypothesis);
+  const char* invoked = argc > 0 ? argv[0] : program.name;
+  const int n = program.value_count;
 
   if (argc >= 2 && std::strcmp(argv[1], "-h") == 0) {
-    print_usage(io.out, program, spec);
-    print_help_details(io.out, program, spec);
+    print_usage(io.out, invoked, program);
+    print_help_details(io.out, invoked, program);
     return std::fflush(io.out) == 0 && !std::ferror(io.out) ? kExitOk : kExitFailure;
   }
   // An argument starting with "--" anywhere: options, not the fixed form.
-  if (uses_options(argc, argv)) return run_with_options(argc, argv, spec, io);
+  if (uses_options(argc, argv)) return run_with_options(argc, argv, program, io);
   if (argc < n + 1 || argc > n + 4) {
-    print_usage(io.err, program, spec);
+    print_usage(io.err, invoked, program);
     return kExitFailure;
   }
 
   double values[kMaxValues] = {};
   for (int i = 0; i < n; ++i) {
     if (!parse_decimal(argv[i + 1], values[i])) {
-      return report_error(io.err, program, invalid_number(spec.value_names[i], argv[i + 1]));
+      return report_error(io.err, invoked, invalid_number(program.value_names[i], argv[i + 1]));
     }
   }
   const std::span<const double> table(values, static_cast<std::size_t>(n));
@@ -63,16 +63,16 @@ int run_program(int argc, char** argv, Hypothesis hypothesis, ProgramStreams io)
   // computed is reported after them, with the computation's other failures.
   const Status refusal = validate(hypothesis, default_shape(hypothesis), table, Method::monte_carlo);
   if (refusal == Status::refused_values || refusal == Status::needs_exact_method) {
-    return report_failure(io.err, program, Status::refused_values);
+    return report_failure(io.err, invoked, Status::refused_values);
   }
 
   Settings settings;
   settings.method = Method::monte_carlo;  // the fixed form keeps its Monte Carlo digits
   if (argc >= n + 3 && !parse_whole(argv[n + 2], settings.max_draws)) {
-    return report_error(io.err, program, invalid_number("maxMC", argv[n + 2]));
+    return report_error(io.err, invoked, invalid_number("maxMC", argv[n + 2]));
   }
   if (argc >= n + 4 && !parse_decimal(argv[n + 3], settings.precision)) {
-    return report_error(io.err, program, invalid_number("precision", argv[n + 3]));
+    return report_error(io.err, invoked, invalid_number("precision", argv[n + 3]));
   }
 
   const Result result = compute(hypothesis, table, settings);
@@ -83,7 +83,7 @@ int run_program(int argc, char** argv, Hypothesis hypothesis, ProgramStreams io)
       std::fprintf(io.out, "\nErro na rotina gamdev\n");
       return kExitFailure;
     default:
-      return report_failure(io.err, program, result.status);
+      return report_failure(io.err, invoked, result.status);
   }
 
   // The report may be the only copy of the result: a failed write is a failure.

@@ -1,7 +1,9 @@
 #include "options.hpp"
 
+#include <algorithm>
 #include <cstdint>
-#include <cstring>
+#include <optional>
+#include <string_view>
 #include <thread>
 
 #include "messages.hpp"
@@ -13,14 +15,6 @@ namespace {
 
 bool starts_with(std::string_view text, std::string_view prefix) {
   return text.substr(0, prefix.size()) == prefix;
-}
-
-bool takes_value(const std::string& name) {
-  for (const char* known : {"maxMC", "precision", "prior", "seed", "threads", "method", "output",
-                            "label-column", "value-columns", "shape", "alleles", "categories"}) {
-    if (name == known) return true;
-  }
-  return false;
 }
 
 ColumnRef column_ref(const std::string& text) {
@@ -44,86 +38,234 @@ std::string known_methods() {
   return names;
 }
 
-// Applies one option with a value; returns the problem, or an empty string.
-std::string apply(const std::string& name, const std::string& value, RunOptions& opt) {
+// RxC, or one number K (K x K for --shape; K alleles; C categories).
+std::string apply_shape_option(const std::string& name, const std::string& value,
+                               RunOptions& opt) {
   const std::string shown = printable(value);
-  const std::string bad = invalid_number(name, shown);
-  std::int64_t whole = 0;
-  if (name == "maxMC") {
-    if (!parse_whole(value, opt.settings.max_draws)) return bad;
-    opt.max_draws_given = true;
-  } else if (name == "precision") {
-    if (!parse_decimal(value, opt.settings.precision)) return bad;
-    opt.precision_given = true;
-  } else if (name == "prior") {
-    if (!parse_decimal(value, opt.prior)) return bad;
-  } else if (name == "seed") {
-    if (!parse_whole(value, whole) || whole < kMinSeed || whole > kMaxSeed) {
-      return bad + " (a whole number from 1 to 2147483646)";
-    }
-    opt.settings.seed = static_cast<std::int32_t>(whole);
-    opt.seed_given = true;
-  } else if (name == "threads") {
-    if (!parse_whole(value, whole) || whole < 1 || whole > 1024) {
-      return bad + " (a whole number from 1 to 1024)";
-    }
-    opt.threads = static_cast<int>(whole);
-  } else if (name == "method") {
-    const std::optional<Method> method = method_from_name(value);
-    if (!method) return "unknown method '" + shown + "' (known: " + known_methods() + ")";
-    opt.settings.method = *method;
-    opt.method_text = value;
-    opt.method_given = true;
-  } else if (name == "output") {
-    if (value.empty()) return "option --output needs a file name";
-    opt.output = value;
-  } else if (name == "shape" || name == "alleles" || name == "categories") {
-    // RxC, or one number K (K x K for --shape; K alleles; C categories).
-    std::int64_t first = 0, second = 0;
-    const std::size_t x = value.find_first_of("xX");
-    const bool pair = x != std::string::npos;
-    if (!parse_whole(value.substr(0, x), first) || first < 1 || first > kMaxCells ||
-        (pair && (!parse_whole(value.substr(x + 1), second) || second < 1 || second > kMaxCells)) ||
-        (pair && name != "shape")) {
-      return "invalid " + name + ": '" + shown + "'" +
-             (name == "shape" ? " (ROWSxCOLUMNS, or K for K x K)" : " (a whole number)");
-    }
-    const int a = static_cast<int>(first), b = pair ? static_cast<int>(second) : a;
-    opt.shape_option = "--" + name;
-    opt.shape = name == "alleles" ? Shape::alleles(a)
-                : name == "categories" ? Shape::categories(a)
-                                       : Shape::table(a, b);
-  } else if (name == "label-column") {
-    if (value.empty()) return "option --label-column needs a column name or position";
-    opt.label_column = column_ref(value);
-  } else if (name == "value-columns") {
-    opt.value_columns.clear();
-    std::size_t start = 0;
-    while (true) {
-      const std::size_t comma = value.find(',', start);
-      const std::string item = value.substr(start, comma - start);
-      if (item.empty()) return "option --value-columns: an empty column in '" + shown + "'";
-      opt.value_columns.push_back(column_ref(item));
-      if (comma == std::string::npos) break;
-      start = comma + 1;
-    }
+  std::int64_t first = 0, second = 0;
+  const std::size_t x = value.find_first_of("xX");
+  const bool pair = x != std::string::npos;
+  if (!parse_whole(value.substr(0, x), first) || first < 1 || first > kMaxCells ||
+      (pair && (!parse_whole(value.substr(x + 1), second) || second < 1 || second > kMaxCells)) ||
+      (pair && name != "shape")) {
+    return "invalid " + name + ": '" + shown + "'" +
+           (name == "shape" ? " (ROWSxCOLUMNS, or K for K x K)" : " (a whole number)");
   }
+  const int a = static_cast<int>(first), b = pair ? static_cast<int>(second) : a;
+  opt.shape_option = "--" + name;
+  opt.shape = name == "alleles" ? Shape::alleles(a)
+              : name == "categories" ? Shape::categories(a)
+                                     : Shape::table(a, b);
   return "";
 }
 
-// The shape option this hypothesis takes.
-const char* shape_option_of(Hypothesis hypothesis) {
-  switch (hypothesis) {
-    case Hypothesis::hardy_weinberg: return "--alleles";
-    case Hypothesis::proportion: return "--categories";
-    default: return "--shape";
-  }
+// What an option may be given with.
+enum class Scope {
+  any,
+  batch_only,        // "--X needs --batch" without it
+  monte_carlo_only,  // refused with another method
+};
+
+// One option: its name (without "--"), whether it takes a value, where it
+// applies, the option it needs ("" for none; as shown: "--output FILE"), its
+// lines of --help ("" when another option's lines cover it) and what it
+// does. Parsing, the scope and needs checks and --help all read this table.
+struct OptionSpec {
+  const char* name;
+  bool takes_value;
+  Scope scope;
+  const char* needs;
+  const char* help;
+  // Returns the problem with the value, or an empty string.
+  std::string (*apply)(const std::string& name, const std::string& value, RunOptions& opt);
+};
+
+std::string bad_number(const std::string& name, const std::string& value) {
+  return invalid_number(name, printable(value));
 }
 
-// Makes program the program at the shape an option gave.
-std::string apply_shape(Program& program, const RunOptions& opt) {
+constexpr OptionSpec kOptions[] = {
+    {"batch", false, Scope::any, "", "",
+     [](const std::string&, const std::string&, RunOptions& opt) {
+       opt.batch = true;
+       return std::string();
+     }},
+    {"version", false, Scope::any, "", "",
+     [](const std::string&, const std::string&, RunOptions& opt) {
+       opt.version = true;
+       return std::string();
+     }},
+    {"method", true, Scope::any, "", "  --method NAME        exact (default) or monte_carlo\n",
+     [](const std::string&, const std::string& value, RunOptions& opt) {
+       const std::optional<Method> method = method_from_name(value);
+       if (!method) {
+         return "unknown method '" + printable(value) + "' (known: " + known_methods() + ")";
+       }
+       opt.settings.method = *method;
+       opt.method_text = value;
+       opt.method_given = true;
+       return std::string();
+     }},
+    {"maxMC", true, Scope::monte_carlo_only, "",
+     "  --maxMC N            maximum Monte Carlo draws (default 2000000)\n",
+     [](const std::string& name, const std::string& value, RunOptions& opt) {
+       return parse_whole(value, opt.settings.max_draws) ? std::string() : bad_number(name, value);
+     }},
+    {"precision", true, Scope::monte_carlo_only, "",
+     "  --precision X        target for both half-widths (default 0.001)\n",
+     [](const std::string& name, const std::string& value, RunOptions& opt) {
+       return parse_decimal(value, opt.settings.precision) ? std::string()
+                                                           : bad_number(name, value);
+     }},
+    {"seed", true, Scope::monte_carlo_only, "",
+     "  --seed S             generator start, 1 to 2147483646 (default 11)\n"
+     "                       (--maxMC, --precision and --seed are for monte_carlo only)\n",
+     [](const std::string& name, const std::string& value, RunOptions& opt) {
+       std::int64_t whole = 0;
+       if (!parse_whole(value, whole) || whole < kMinSeed || whole > kMaxSeed) {
+         return bad_number(name, value) + " (a whole number from 1 to 2147483646)";
+       }
+       opt.settings.seed = static_cast<std::int32_t>(whole);
+       return std::string();
+     }},
+    {"prior", true, Scope::any, "",
+     "  --prior X            added to every Dirichlet parameter (default 0; 1 for counts)\n",
+     [](const std::string& name, const std::string& value, RunOptions& opt) {
+       return parse_decimal(value, opt.prior) ? std::string() : bad_number(name, value);
+     }},
+    {"threads", true, Scope::any, "",
+     "  --threads N          rows computed at a time (default: all hardware threads)\n",
+     [](const std::string& name, const std::string& value, RunOptions& opt) {
+       std::int64_t whole = 0;
+       if (!parse_whole(value, whole) || whole < 1 || whole > kMaxThreads) {
+         return bad_number(name, value) + " (a whole number from 1 to " +
+                std::to_string(kMaxThreads) + ")";
+       }
+       opt.threads = static_cast<int>(whole);
+       return std::string();
+     }},
+    {"output", true, Scope::any, "",
+     "  --output FILE        write the table to FILE instead of standard output\n",
+     [](const std::string&, const std::string& value, RunOptions& opt) {
+       if (value.empty()) return std::string("option --output needs a file name");
+       opt.output = value;
+       return std::string();
+     }},
+    {"resume", false, Scope::batch_only, "--output FILE",
+     "  --resume             with --output: keep FILE's complete rows, compute the rest\n",
+     [](const std::string&, const std::string&, RunOptions& opt) {
+       opt.resume = true;
+       return std::string();
+     }},
+    {"header", false, Scope::batch_only, "",
+     "  --header, --no-header  whether the first line is a header (default: automatic)\n",
+     [](const std::string&, const std::string&, RunOptions& opt) {
+       opt.header = 1;
+       return std::string();
+     }},
+    {"no-header", false, Scope::batch_only, "", "",
+     [](const std::string&, const std::string&, RunOptions& opt) {
+       opt.header = 0;
+       return std::string();
+     }},
+    {"label-column", true, Scope::batch_only, "--value-columns",
+     "  --label-column C     the label's column, by header name or position (from 1)\n",
+     [](const std::string&, const std::string& value, RunOptions& opt) {
+       if (value.empty()) return std::string("option --label-column needs a column name or position");
+       opt.label_column = column_ref(value);
+       return std::string();
+     }},
+    {"value-columns", true, Scope::batch_only, "",
+     "  --value-columns C,.. the values' columns, in the program's order\n",
+     [](const std::string&, const std::string& value, RunOptions& opt) {
+       opt.value_columns.clear();
+       std::size_t start = 0;
+       while (true) {
+         const std::size_t comma = value.find(',', start);
+         const std::string item = value.substr(start, comma - start);
+         if (item.empty()) {
+           return "option --value-columns: an empty column in '" + printable(value) + "'";
+         }
+         opt.value_columns.push_back(column_ref(item));
+         if (comma == std::string::npos) break;
+         start = comma + 1;
+       }
+       return std::string();
+     }},
+    {"shape", true, Scope::any, "",
+     "  --shape RxC, --shape K, --alleles K, --categories C\n"
+     "                       a larger table: r x c (kavoind, kavohomo), k x k (kavomcn),\n"
+     "                       k alleles (kavohw: A11 A12 A22 A13 A23 A33 ...), c categories\n"
+     "                       (kavoprop: A1 .. Ac p1 .. pc); cells row-major, at most 100\n",
+     apply_shape_option},
+    {"alleles", true, Scope::any, "", "", apply_shape_option},
+    {"categories", true, Scope::any, "", "", apply_shape_option},
+    {"progress", false, Scope::any, "",
+     "  --progress, --no-progress  progress on standard error (default: on a terminal)\n",
+     [](const std::string&, const std::string&, RunOptions& opt) {
+       opt.progress = 1;
+       return std::string();
+     }},
+    {"no-progress", false, Scope::any, "", "",
+     [](const std::string&, const std::string&, RunOptions& opt) {
+       opt.progress = 0;
+       return std::string();
+     }},
+};
+
+const OptionSpec* find_option(std::string_view name) {
+  for (const OptionSpec& o : kOptions) {
+    if (name == o.name) return &o;
+  }
+  return nullptr;
+}
+
+// The hypothesis an option such as --x-linked selects in its program.
+std::optional<Hypothesis> selected_by(std::string_view name) {
+  for (int i = 0; i < kHypothesisCount; ++i) {
+    const HypothesisDescription info = describe_hypothesis(static_cast<Hypothesis>(i));
+    if (*info.program_option != '\0' && name == info.program_option) return info.hypothesis;
+  }
+  return std::nullopt;
+}
+
+// The first option of the scope that was given, in the table's order.
+const char* first_given(const RunOptions& opt, Scope scope) {
+  for (const OptionSpec& o : kOptions) {
+    if (o.scope == scope && opt.given.count(o.name) != 0) return o.name;
+  }
+  return nullptr;
+}
+
+// The shape option this hypothesis takes; nullptr for its fixed shape only.
+const char* shape_option_of(Hypothesis hypothesis) {
+  switch (describe_hypothesis(hypothesis).shape_kind) {
+    case ShapeKind::fixed: return nullptr;
+    case ShapeKind::alleles: return "--alleles";
+    case ShapeKind::categories: return "--categories";
+    case ShapeKind::table:
+    case ShapeKind::square: break;
+  }
+  return "--shape";
+}
+
+// Makes program the program of the hypothesis an option selected (such as
+// --x-linked), then at the shape an option gave.
+std::string apply_hypothesis_and_shape(Program& program, const RunOptions& opt) {
+  if (!opt.hypothesis_option.empty()) {
+    const Hypothesis selected = *selected_by(opt.hypothesis_option);
+    const HypothesisDescription info = describe_hypothesis(selected);
+    if (std::string_view(info.program) != program.name) {
+      return "--" + opt.hypothesis_option + " is for " + info.program + ", not " + program.name;
+    }
+    program = program_of(selected);
+  }
   if (!opt.shape) return "";
   const char* own = shape_option_of(program.hypothesis);
+  if (own == nullptr) {
+    return "--" + opt.hypothesis_option + " takes its fixed table only (" + program.placeholder +
+           "), not " + opt.shape_option;
+  }
   if (opt.shape_option != own) {
     return std::string(program.name) + " takes " + own + ", not " + opt.shape_option;
   }
@@ -138,17 +280,20 @@ std::string apply_shape(Program& program, const RunOptions& opt) {
 // Checks what the options say together.
 std::string check(const Program& program, RunOptions& opt) {
   if (opt.settings.method != Method::monte_carlo) {
-    const char* given = opt.seed_given         ? "--seed"
-                        : opt.max_draws_given  ? "--maxMC"
-                        : opt.precision_given  ? "--precision"
-                                               : nullptr;
-    if (given != nullptr) {
-      return std::string(given) + " applies to the monte_carlo method only, not to " +
+    if (const char* given = first_given(opt, Scope::monte_carlo_only)) {
+      return std::string("--") + given + " applies to the monte_carlo method only, not to " +
              printable(opt.method_text) +
              (opt.method_given ? "" : " (the default: ask for --method monte_carlo)");
     }
   }
-  if (opt.resume && !opt.output) return "--resume needs --output FILE";
+  // An option given without the one it needs.
+  for (const OptionSpec& o : kOptions) {
+    if (*o.needs == '\0' || opt.given.count(o.name) == 0) continue;
+    const std::string_view needed = std::string_view(o.needs).substr(2);  // after "--"
+    if (opt.given.count(needed.substr(0, needed.find(' '))) == 0) {
+      return std::string("--") + o.name + " needs " + o.needs;
+    }
+  }
   if (opt.batch) {
     if (opt.operands.size() > 1) {
       return "more than one input file: '" + printable(opt.operands[0]) + "' and '" +
@@ -156,13 +301,9 @@ std::string check(const Program& program, RunOptions& opt) {
     }
   } else {
     if (opt.operands.empty()) return "options need --batch, or the values of one table (see --help)";
-    const char* batch_only = opt.label_column           ? "--label-column"
-                             : !opt.value_columns.empty() ? "--value-columns"
-                             : opt.header == 1          ? "--header"
-                             : opt.header == 0          ? "--no-header"
-                             : opt.resume               ? "--resume"
-                                                        : nullptr;
-    if (batch_only != nullptr) return std::string(batch_only) + " needs --batch";
+    if (const char* batch_only = first_given(opt, Scope::batch_only)) {
+      return std::string("--") + batch_only + " needs --batch";
+    }
     if (opt.operands.size() != static_cast<std::size_t>(program.value_count)) {
       return "expected " + std::to_string(program.value_count) + " values (" +
              program.placeholder + "), found " + std::to_string(opt.operands.size()) +
@@ -175,9 +316,6 @@ std::string check(const Program& program, RunOptions& opt) {
       opt.value_columns.size() != static_cast<std::size_t>(program.value_count)) {
     return "--value-columns needs " + std::to_string(program.value_count) + " columns, found " +
            std::to_string(opt.value_columns.size());
-  }
-  if (opt.label_column && opt.value_columns.empty()) {
-    return "--label-column needs --value-columns";
   }
   bool by_name = opt.label_column && opt.label_column->position == 0;
   for (const ColumnRef& c : opt.value_columns) by_name = by_name || c.position == 0;
@@ -197,7 +335,7 @@ bool uses_options(int argc, char** argv) {
 
 std::string parse_options(int argc, char** argv, Program& program, RunOptions& opt) {
   const unsigned hardware = std::thread::hardware_concurrency();
-  opt.threads = hardware > 0 ? static_cast<int>(hardware) : 1;
+  opt.threads = hardware > 0 ? static_cast<int>(std::min(hardware, unsigned{kMaxThreads})) : 1;
   bool operands_only = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -214,34 +352,31 @@ std::string parse_options(int argc, char** argv, Program& program, RunOptions& o
       opt.help = true;
       continue;
     }
-    if (!starts_with(arg, "--")) return "unknown option '" + printable(arg) + "' (see --help)";
+    const std::string unknown = "unknown option '" + printable(arg) + "' (see --help)";
+    if (!starts_with(arg, "--")) return unknown;
     std::string name = arg.substr(2);
     const std::size_t eq = name.find('=');
-    std::string value;
-    if (eq != std::string::npos) {
-      value = name.substr(eq + 1);
-      name = name.substr(0, eq);
-      if (!takes_value(name)) return "unknown option '" + printable(arg) + "' (see --help)";
-    } else if (takes_value(name)) {
-      if (i + 1 >= argc) return "option --" + name + " needs a value";
-      value = argv[++i];
-    } else {
-      if (name == "batch") opt.batch = true;
-      else if (name == "version") opt.version = true;
-      else if (name == "progress") opt.progress = 1;
-      else if (name == "no-progress") opt.progress = 0;
-      else if (name == "resume") opt.resume = true;
-      else if (name == "header") opt.header = 1;
-      else if (name == "no-header") opt.header = 0;
-      else return "unknown option '" + printable(arg) + "' (see --help)";
+    const bool inline_value = eq != std::string::npos;
+    std::string value = inline_value ? name.substr(eq + 1) : "";
+    if (inline_value) name = name.substr(0, eq);
+    const OptionSpec* option = find_option(name);
+    if (option == nullptr) {
+      if (inline_value || !selected_by(name)) return unknown;
+      opt.hypothesis_option = name;
       continue;
     }
-    const std::string problem = apply(name, value, opt);
+    if (inline_value && !option->takes_value) return unknown;
+    if (option->takes_value && !inline_value) {
+      if (i + 1 >= argc) return "option --" + name + " needs a value";
+      value = argv[++i];
+    }
+    const std::string problem = option->apply(name, value, opt);
     if (!problem.empty()) return problem;
+    opt.given.insert(option->name);
   }
   if (opt.help || opt.version) return "";
-  const std::string shape_problem = apply_shape(program, opt);
-  if (!shape_problem.empty()) return shape_problem;
+  const std::string problem = apply_hypothesis_and_shape(program, opt);
+  if (!problem.empty()) return problem;
   return check(program, opt);
 }
 
@@ -252,24 +387,24 @@ void print_option_usage(std::FILE* stream, const char* program) {
       "%s --batch [FILE] [OPTIONS]     one table per line of FILE (or standard input)\n"
       "%s VALUES OPTIONS               the table on the command line, written as a\n"
       "                                  header and one row, as in batch mode\n"
-      "An argument starting with -- is an option wherever it stands. Options:\n"
-      "  --method NAME        exact (default) or monte_carlo\n"
-      "  --maxMC N            maximum Monte Carlo draws (default 2000000)\n"
-      "  --precision X        target for both half-widths (default 0.001)\n"
-      "  --seed S             generator start, 1 to 2147483646 (default 11)\n"
-      "                       (--maxMC, --precision and --seed are for monte_carlo only)\n"
-      "  --prior X            added to every Dirichlet parameter (default 0; 1 for counts)\n"
-      "  --threads N          rows computed at a time (default: all hardware threads)\n"
-      "  --output FILE        write the table to FILE instead of standard output\n"
-      "  --resume             with --output: keep FILE's complete rows, compute the rest\n"
-      "  --header, --no-header  whether the first line is a header (default: automatic)\n"
-      "  --label-column C     the label's column, by header name or position (from 1)\n"
-      "  --value-columns C,.. the values' columns, in the program's order\n"
-      "  --shape RxC, --shape K, --alleles K, --categories C\n"
-      "                       a larger table: r x c (kavoind, kavohomo), k x k (kavomcn),\n"
-      "                       k alleles (kavohw: A11 A12 A22 A13 A23 A33 ...), c categories\n"
-      "                       (kavoprop: A1 .. Ac p1 .. pc); cells row-major, at most 100\n"
-      "  --progress, --no-progress  progress on standard error (default: on a terminal)\n"
+      "An argument starting with -- is an option wherever it stands. Options:\n",
+      program, program);
+  for (const OptionSpec& o : kOptions) {
+    std::fputs(o.help, stream);
+    // The options that select another hypothesis of a program follow the shapes.
+    if (std::string_view(o.name) != "categories") continue;
+    for (int i = 0; i < kHypothesisCount; ++i) {
+      const Program p = program_of(static_cast<Hypothesis>(i));
+      const HypothesisDescription info = describe_hypothesis(p.hypothesis);
+      if (*info.program_option == '\0') continue;
+      std::fprintf(stream, "  --%-19s%s: %s (", info.program_option, info.program, info.title);
+      for (int v = 0; v < p.value_count; ++v) {
+        std::fprintf(stream, "%s%s", v > 0 ? " " : "", p.value_names[static_cast<std::size_t>(v)].c_str());
+      }
+      std::fputs(")\n", stream);
+    }
+  }
+  std::fputs(
       "Input: fields separated by tabs, commas or spaces (a line with a tab is split on\n"
       "tabs only, likewise commas); \"double quotes\" around a field as in CSV. Blank lines\n"
       "and lines starting with # are skipped; a first line with no number is a header.\n"
@@ -277,7 +412,7 @@ void print_option_usage(std::FILE* stream, const char* program) {
       "(monte_carlo) or error_bound (exact), log10_evidence, sev, g2 and df; NA in\n"
       "all seven for a row that cannot be computed. Exits 1 if any row failed; 130\n"
       "or 143 when interrupted.\n",
-      program, program);
+      stream);
 }
 
 }  // namespace kavo::cli

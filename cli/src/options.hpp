@@ -3,8 +3,11 @@
 // the command line together with options. An argument starting with "--" is
 // an option wherever it stands.
 
+#include <cstdio>
 #include <optional>
+#include <set>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "kavo/kavo.hpp"
@@ -30,9 +33,7 @@ struct RunOptions {
   Settings settings = exact_settings();
   std::string method_text = "exact";  // as given, or the default
   bool method_given = false;
-  bool seed_given = false;
-  bool max_draws_given = false;
-  bool precision_given = false;
+  std::set<std::string_view> given;   // the options given, by name
   double prior = 0.0;
   int threads = 1;
   int progress = -1;  // -1: on when standard error is a terminal
@@ -42,6 +43,8 @@ struct RunOptions {
   // --shape, --alleles or --categories, as given (name, rows, columns).
   std::string shape_option;
   std::optional<Shape> shape;
+  // An option that selects another hypothesis of the program ("x-linked").
+  std::string hypothesis_option;
 };
 
 // True when some argument starts with "--": the option form.
@@ -49,7 +52,8 @@ bool uses_options(int argc, char** argv);
 
 // Reads the options. Returns an empty string, or the message of the first
 // problem (unknown option, malformed or missing value, conflicting options).
-// A shape option makes program the program at that shape.
+// An option selecting another hypothesis (--x-linked) makes program that
+// hypothesis's, and a shape option the program at that shape.
 std::string parse_options(int argc, char** argv, Program& program, RunOptions& options);
 
 // The option part of --help.

@@ -1,6 +1,7 @@
 #pragma once
 // What the command line shows of a hypothesis: its program's name, the
-// placeholder of its usage line and its values' names, all from the library.
+// placeholder of its usage line, its values' names and what it tests, all
+// from the library's description of it.
 
 #include <string>
 #include <vector>
@@ -8,8 +9,6 @@
 #include "kavo/kavo.hpp"
 
 namespace kavo::cli {
-
-inline constexpr int kMaxValues = 2 * kMaxCells;  // a proportion's A1 .. Ac and p1 .. pc
 
 struct Program {
   Hypothesis hypothesis;

@@ -38,7 +38,6 @@ class Console {
   void finish();
 
   const std::string& program() const { return program_; }
-  long messages_not_shown() const { return hidden_; }
 
  private:
   void clear_line();

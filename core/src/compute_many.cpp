@@ -143,6 +143,7 @@ Status compute_many(Hypothesis hypothesis, Shape shape, std::span<const double> 
 
   int threads = options.threads;
   if (threads <= 0) threads = static_cast<int>(std::max(1u, std::thread::hardware_concurrency()));
+  threads = std::min(threads, kMaxThreads);
   threads = static_cast<int>(std::min<std::size_t>(static_cast<std::size_t>(threads), results.size()));
 
   ManyRun run(table, values, results, settings);

@@ -12,11 +12,6 @@ namespace kavo {
 
 namespace {
 
-constexpr Hypothesis kHypotheses[] = {Hypothesis::independence, Hypothesis::symmetry,
-                                      Hypothesis::homogeneity, Hypothesis::hardy_weinberg,
-                                      Hypothesis::proportion};
-static_assert(std::size(kHypotheses) == kHypothesisCount);
-
 // Resolves the table of the hypothesis at the shape and copies its values
 // into held: ok, bad_shape or wrong_value_count.
 Status hold_table(Hypothesis hypothesis, Shape shape, std::span<const double> values,
@@ -105,15 +100,48 @@ const char* value_name(Hypothesis hypothesis, int i) {
 const char* hypothesis_name(Hypothesis hypothesis) { return hypothesis_spec(hypothesis).name; }
 
 const char* program_name(Hypothesis hypothesis) {
-  return hypothesis_spec(hypothesis).program_name;
+  const HypothesisSpec& spec = hypothesis_spec(hypothesis);
+  return *spec.shown.command != '\0' ? spec.shown.command : spec.program_name;
 }
 
 std::optional<Hypothesis> hypothesis_from_name(std::string_view name) {
-  for (Hypothesis h : kHypotheses) {
-    const HypothesisSpec& spec = hypothesis_spec(h);
-    if (name == spec.name || name == spec.program_name) return h;
+  for (const HypothesisSpec* spec : kHypothesisSpecs) {
+    if (name == spec->name || name == program_name(spec->id)) return spec->id;
   }
   return std::nullopt;
+}
+
+const char* shape_kind_name(ShapeKind kind) {
+  switch (kind) {
+    case ShapeKind::fixed: return "fixed";
+    case ShapeKind::table: return "table";
+    case ShapeKind::square: return "square";
+    case ShapeKind::alleles: return "alleles";
+    case ShapeKind::categories: return "categories";
+  }
+  return "unknown";
+}
+
+HypothesisDescription describe_hypothesis(Hypothesis hypothesis) {
+  const HypothesisSpec& spec = hypothesis_spec(hypothesis);
+  HypothesisDescription d{spec.id,
+                          spec.name,
+                          spec.program_name,
+                          spec.shown.program_option,
+                          spec.shown.title,
+                          spec.shown.description,
+                          spec.shown.shape_kind,
+                          spec.fixed_shape,
+                          spec.value_count,
+                          spec.dimension,
+                          spec.blocks.count,
+                          {},
+                          spec.shown.monte_carlo_limit};
+  // Fixed shapes have at most block_sizes' four blocks.
+  for (int i = 0; i < spec.blocks.count && i < static_cast<int>(std::size(d.block_sizes)); ++i) {
+    d.block_sizes[i] = spec.blocks.sizes[i];
+  }
+  return d;
 }
 
 const char* method_name(Method method) {

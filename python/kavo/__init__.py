@@ -26,6 +26,7 @@ from . import _core, plots
 from ._evidence import (
     RESULT_COLUMNS,
     EvidenceResult,
+    describe_hypothesis,
     evidence,
     evidence_frame,
     hypotheses,
@@ -40,6 +41,7 @@ __version__: str = _core.version()
 __all__ = [
     "RESULT_COLUMNS",
     "EvidenceResult",
+    "describe_hypothesis",
     "evidence",
     "evidence_frame",
     "hardy_weinberg",

@@ -34,9 +34,26 @@ def hypotheses() -> list[str]:
     Examples
     --------
     >>> kavo.hypotheses()
-    ['independence', 'symmetry', 'homogeneity', 'hardy_weinberg', 'proportion']
+    ['independence', 'symmetry', 'homogeneity', 'hardy_weinberg', 'proportion', 'x_linked_hardy_weinberg']
     """
     return list(_core.hypotheses())
+
+
+def describe_hypothesis(hypothesis: str) -> dict[str, Any]:
+    """What the library says of a hypothesis: its ``name``, the ``program``
+    that tests it (with ``program_option``, and the whole ``command``), a
+    ``title`` and a ``description``, the ``shape_kind`` of its larger tables
+    (``'fixed'``, ``'table'``, ``'square'``, ``'alleles'``, ``'categories'``),
+    its fixed shape's ``value_count``, ``dirichlet_count`` and Dirichlet
+    ``blocks``, and Monte Carlo's largest parameter (``monte_carlo_limit``).
+
+    Examples
+    --------
+    >>> d = kavo.describe_hypothesis("x_linked_hardy_weinberg")
+    >>> d["command"], d["blocks"], d["shape_kind"]
+    ('kavohw --x-linked', [3, 2], 'fixed')
+    """
+    return dict(_core.describe_hypothesis(_hypothesis(hypothesis)))
 
 
 def methods() -> list[str]:
@@ -74,12 +91,15 @@ def _shape_args(hypothesis: str, shape: Shape) -> tuple[int, int]:
             raise ValueError(f"shape must be (rows, columns) or a whole number, got {shape!r}")
         return _whole(shape[0], "shape"), _whole(shape[1], "shape")
     k = _whole(shape, "shape")
-    if name == "symmetry":
+    kind = _core.describe_hypothesis(name)["shape_kind"]
+    if kind == "square":
         return k, k
-    if name == "hardy_weinberg":
+    if kind == "alleles":
         return k, 1
-    if name == "proportion":
+    if kind == "categories":
         return 1, k
+    if kind == "fixed":
+        raise ValueError(f"hypothesis {name} takes its fixed shape only, got shape={shape!r}")
     raise ValueError(f"hypothesis {name} takes a shape (rows, columns), got {shape!r}")
 
 
@@ -283,7 +303,8 @@ def _table_array(values: Any) -> tuple[np.ndarray, bool]:
 
 
 # The hypotheses whose table is a matrix, cells read row by row.
-_MATRIX_HYPOTHESES = ("independence", "symmetry", "homogeneity")
+_MATRIX_HYPOTHESES = tuple(n for n in _core.hypotheses()
+                           if _core.describe_hypothesis(n)["shape_kind"] in ("table", "square"))
 
 
 def _read_tables(array: np.ndarray, frame: bool, name: str, shape: Shape,
@@ -365,12 +386,12 @@ def evidence(
     Parameters
     ----------
     hypothesis : str
-        ``'independence'`` (A11 A12 A21 A22), ``'symmetry'`` (A11 A12 A21 A22),
-        ``'homogeneity'`` (A11 A12 A21 A22, one population per row),
-        ``'hardy_weinberg'`` (Aaa Aab Abb) or ``'proportion'`` (A1 A2 p0), or
-        an unambiguous start of one (``'sym'``); the program names
-        ``'kavoind'``, ``'kavomcn'``, ``'kavohomo'``, ``'kavohw'`` and
-        ``'kavoprop'`` are aliases.
+        One of :func:`kavo.hypotheses` (the values of its fixed shape):
+
+{hypothesis_list}
+
+        or an unambiguous start of one (``'sym'``). The commands that test
+        them are aliases: {command_list}.
     values : array-like
         Any real dtype. Read by one rule that never reads an array two ways:
 
@@ -406,7 +427,7 @@ def evidence(
         Monte Carlo only: the generator's start for every table, 1 to
         2147483646.
     threads : int or None, default None
-        Tables computed at a time, 1 to 1024; None uses every core.
+        Tables computed at a time, 1 to {max_threads}; None uses every core.
     shape : (int, int) or int, optional
         For tables larger than the fixed ones: ``(rows, columns)`` for
         independence and homogeneity (one population per row), ``k`` (or
@@ -475,8 +496,9 @@ def evidence(
         threads = 0
     else:
         threads = _whole(threads, "threads")
-        if not 1 <= threads <= 1024:
-            raise ValueError(f"threads must be from 1 to 1024 (or None for every core), got {threads}")
+        if not 1 <= threads <= _core.MAX_THREADS:
+            raise ValueError(f"threads must be from 1 to {_core.MAX_THREADS} (or None for every "
+                             f"core), got {threads}")
 
     array, frame = _table_array(values)
     array, many, rows, columns = _read_tables(array, frame, name, shape, rows, columns)
@@ -592,3 +614,20 @@ def evidence_frame(
     if label is not None:
         out = out.set_index(label)
     return out
+
+
+def _hypothesis_docs() -> dict[str, str]:
+    """The parts of evidence's docstring that the library's descriptions give."""
+    lines, commands = [], []
+    for name in _core.hypotheses():
+        d = _core.describe_hypothesis(name)
+        values = " ".join(_core.hypothesis_info(name)[4])
+        lines.append(f"        - ``'{name}'`` ({values}): {d['title']}")
+        commands.append(f"``'{d['command']}'``")
+    return {"hypothesis_list": "\n".join(lines), "command_list": ", ".join(commands),
+            "max_threads": str(_core.MAX_THREADS)}
+
+
+if evidence.__doc__:  # None under python -OO
+    for _key, _text in _hypothesis_docs().items():
+        evidence.__doc__ = evidence.__doc__.replace("{" + _key + "}", _text)

@@ -20,9 +20,6 @@ namespace py = pybind11;
 
 namespace {
 
-// The most tables computed at a time, as batch mode allows.
-constexpr int kMaxThreads = 1024;
-
 using Values = py::array_t<double, py::array::c_style | py::array::forcecast>;
 
 std::string hypothesis_names() {
@@ -77,8 +74,9 @@ kavo::Settings settings_of(const std::string& method, std::int64_t max_draws, do
 }
 
 int threads_of(int threads) {
-  if (threads < 0 || threads > kMaxThreads) {
-    throw py::value_error("threads must be from 1 to 1024 (or 0 for every core), got " +
+  if (threads < 0 || threads > kavo::kMaxThreads) {
+    throw py::value_error("threads must be from 1 to " + std::to_string(kavo::kMaxThreads) +
+                          " (or 0 for every core), got " +
                           std::to_string(threads));
   }
   return threads;
@@ -246,6 +244,24 @@ py::tuple hypothesis_info(const std::string& name, int rows, int columns) {
                         kavo::value_count(h, shape), kavo::dirichlet_count(h, shape), names);
 }
 
+// What the library says of a hypothesis (see kavo::HypothesisDescription).
+py::dict describe_hypothesis(const std::string& name) {
+  const kavo::HypothesisDescription info = kavo::describe_hypothesis(hypothesis_of(name));
+  py::dict d;
+  d["name"] = info.name;
+  d["program"] = info.program;
+  d["program_option"] = info.program_option;
+  d["command"] = kavo::program_name(info.hypothesis);
+  d["title"] = info.title;
+  d["description"] = info.description;
+  d["shape_kind"] = kavo::shape_kind_name(info.shape_kind);
+  d["value_count"] = info.value_count;
+  d["dirichlet_count"] = info.dirichlet_count;
+  d["blocks"] = std::vector<int>(info.block_sizes, info.block_sizes + info.block_count);
+  d["monte_carlo_limit"] = info.monte_carlo_limit;
+  return d;
+}
+
 std::vector<std::string> hypotheses() {
   std::vector<std::string> names;
   for (int i = 0; i < kavo::kHypothesisCount; ++i) {
@@ -275,6 +291,11 @@ PYBIND11_MODULE(_core, m) {
   m.def("hypothesis_info", &hypothesis_info, py::arg("name"), py::arg("rows") = 0,
         py::arg("columns") = 0,
         "(name, program, value_count, dirichlet_count, value_names) of a hypothesis or program.");
+  m.def("describe_hypothesis", &describe_hypothesis, py::arg("name"),
+        "The library's description of a hypothesis: name, program, program_option, command,\n"
+        "title, description, shape_kind, value_count, dirichlet_count, blocks,\n"
+        "monte_carlo_limit.");
+  m.attr("MAX_THREADS") = kavo::kMaxThreads;
   m.def("hypotheses", &hypotheses);
   m.def("methods", &method_names);
   m.def("version", &kavo::version);

@@ -72,3 +72,19 @@ def test_a_table_given_as_a_matrix_is_read_one_way_only():
         kavo.evidence("independence", wide.reshape(4, 3)[:2])
     with pytest.raises(ValueError, match="does not fit shape=3"):
         kavo.evidence("symmetry", table.reshape(4, 2, 2), shape=3)
+
+
+def test_x_linked_hardy_weinberg_comes_from_the_librarys_description():
+    d = kavo.describe_hypothesis("kavohw --x-linked")
+    assert (d["name"], d["blocks"], d["shape_kind"]) == ("x_linked_hardy_weinberg", [3, 2], "fixed")
+    assert kavo.value_names("x_linked_hardy_weinberg") == ["AA", "AB", "BB", "A", "B"]
+    # The first table's females and males are at their common frequency 3/4:
+    # the hypothesis point is the posterior mode.
+    r = kavo.evidence("x_linked_hardy_weinberg", [[9, 6, 1, 3, 1], [12, 10, 4, 8, 5]])
+    assert r.evidence[0] == 1.0
+    assert list(r.df) == [2, 2]
+    assert kavo.evidence("kavohw --x-linked", [12, 10, 4, 8, 5]).evidence == r.evidence[1]
+    with pytest.raises(ValueError, match="fixed shape only"):
+        kavo.evidence("x_linked_hardy_weinberg", np.full(5, 3.0), shape=3)
+    with pytest.raises(ValueError, match="takes 5 values"):
+        kavo.evidence("x_linked_hardy_weinberg", [1, 2, 3])

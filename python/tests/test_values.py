@@ -183,7 +183,7 @@ def test_empty_input_gives_empty_arrays():
 
 def test_module_describes_itself():
     assert kavo.hypotheses() == ["independence", "symmetry", "homogeneity", "hardy_weinberg",
-                                 "proportion"]
+                                 "proportion", "x_linked_hardy_weinberg"]
     assert "monte_carlo" in kavo.methods()
     assert kavo.value_names("kavoind") == ["A11", "A12", "A21", "A22"]
     assert kavo.value_names("hardy_weinberg") == ["Aaa", "Aab", "Abb"]

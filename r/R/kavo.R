@@ -3,15 +3,8 @@
 
 kavo_version <- function() .kavo_library()$version
 
-.kavo_hypotheses <- c("independence", "symmetry", "homogeneity", "hardy_weinberg",
-                      "proportion")
-
-.kavo_descriptions <- c(
-  independence = "independence of rows and columns",
-  symmetry = "symmetry of a paired table",
-  homogeneity = "equal proportions in the two rows",
-  hardy_weinberg = "Hardy-Weinberg equilibrium",
-  proportion = "a proportion equal to p0")
+# The hypotheses, their titles, programs and shapes come from the library's
+# description of them (.kavo_library()).
 
 .kavo_method_labels <- c(monte_carlo = "Monte Carlo", exact = "exact integration")
 
@@ -35,9 +28,10 @@ kavo_version <- function() .kavo_library()$version
 # start of a name.
 .kavo_hypothesis <- function(hypothesis) {
   lib <- .kavo_library()
-  if (identical(hypothesis, .kavo_hypotheses)) return(hypothesis[[1L]])
   .kavo_choose(hypothesis, lib$hypotheses, "hypothesis", lib$programs)
 }
+
+.kavo_shape_kind <- function(hypothesis) .kavo_library()$shape_kinds[[hypothesis]]
 
 # The methods as the functions' defaults list them: the first is the default.
 .kavo_methods <- c("exact", "monte_carlo")
@@ -83,7 +77,8 @@ kavo_version <- function() .kavo_library()$version
   if (!is.numeric(x)) stop("'x' must hold numeric counts", call. = FALSE)
   d <- dim(x)
   shape <- c(0L, 0L)
-  if (hypothesis %in% c("independence", "symmetry", "homogeneity")) {
+  kind <- .kavo_shape_kind(hypothesis)
+  if (kind %in% c("table", "square")) {
     if (length(d) != 2L || any(d < 2L)) {
       stop("'x' must be a matrix or table of at least 2x2 counts for the ", hypothesis,
            " hypothesis", call. = FALSE)
@@ -95,7 +90,13 @@ kavo_version <- function() .kavo_library()$version
       stop("'x' must be a vector of counts for the ", hypothesis, " hypothesis", call. = FALSE)
     }
     n <- length(x)
-    if (hypothesis == "hardy_weinberg") {
+    if (kind == "fixed") {
+      names <- .kavo_library()$value_names[[hypothesis]]
+      if (n != length(names)) {
+        stop("'x' must be a vector of ", length(names), " counts for the ", hypothesis,
+             " hypothesis: ", paste(names, collapse = ", "), call. = FALSE)
+      }
+    } else if (kind == "alleles") {
       k <- (sqrt(8 * n + 1) - 1) / 2  # n = k (k + 1) / 2 genotype classes
       if (k < 2 || k != round(k)) {
         stop("'x' must be a vector of genotype counts for the hardy_weinberg hypothesis: ",
@@ -120,9 +121,20 @@ kavo_version <- function() .kavo_library()$version
   list(counts = counts, shape = shape)
 }
 
+# The posterior mode of each Dirichlet block's cells, each named p and its value's name.
+.kavo_block_modes <- function(a, sizes) {
+  blocks <- split(a, rep(seq_along(sizes), sizes))
+  p <- unlist(lapply(blocks, function(b) (b - 1) / (sum(b) - length(b))), use.names = FALSE)
+  stats::setNames(p, paste0("p", names(a)))
+}
+
 # The posterior mode of the probabilities the hypothesis speaks about.
 .kavo_mode <- function(a, hypothesis, shape) {
   fixed <- all(shape == 0L)
+  if (fixed && !hypothesis %in% c("independence", "symmetry", "homogeneity", "hardy_weinberg",
+                                  "proportion")) {
+    return(.kavo_block_modes(a, .kavo_library()$blocks[[hypothesis]]))
+  }
   if (!fixed) {
     p <- if (hypothesis == "homogeneity") {
       blocks <- split(a, rep(seq_len(shape[[1]]), each = shape[[2]]))
@@ -152,15 +164,15 @@ kavo_version <- function() .kavo_library()$version
   }
   if (length(shape) == 2L) return(as.integer(shape))
   k <- as.integer(shape)
-  switch(hypothesis,
-    symmetry = c(k, k),
-    hardy_weinberg = c(k, 1L),
-    proportion = c(1L, k),
+  switch(.kavo_shape_kind(hypothesis),
+    square = c(k, k),
+    alleles = c(k, 1L),
+    categories = c(1L, k),
+    fixed = stop("the ", hypothesis, " hypothesis takes its fixed shape only", call. = FALSE),
     stop("the ", hypothesis, " hypothesis takes 'shape' as c(rows, columns)", call. = FALSE))
 }
 
-kavo_test <- function(x, hypothesis = c("independence", "symmetry", "homogeneity",
-                                        "hardy_weinberg", "proportion"),
+kavo_test <- function(x, hypothesis = "independence",
                       p0, prior = 1, method = c("exact", "monte_carlo"),
                       max_draws = 2e6, precision = 0.001, seed = 11) {
   dname <- paste(deparse(substitute(x), width.cutoff = 500L), collapse = " ")
@@ -196,7 +208,7 @@ kavo_test <- function(x, hypothesis = c("independence", "symmetry", "homogeneity
     stop("the evidence cannot be computed for ", dname, ": ", r$reason,
          " (the Dirichlet parameters are the counts plus prior = ", prior, ")", call. = FALSE)
   }
-  description <- .kavo_descriptions[[hypothesis]]
+  description <- .kavo_library()$titles[[hypothesis]]
   if (hypothesis == "proportion") {
     shown <- values[-seq_along(counts)]
     description <- if (length(shown) == 1L) {
@@ -206,9 +218,10 @@ kavo_test <- function(x, hypothesis = c("independence", "symmetry", "homogeneity
     }
   }
   if (!all(shape == 0L)) {
-    description <- paste0(description, ", ", if (hypothesis == "hardy_weinberg") {
+    kind <- .kavo_shape_kind(hypothesis)
+    description <- paste0(description, ", ", if (kind == "alleles") {
       paste(shape[[1]], "alleles")
-    } else if (hypothesis == "proportion") {
+    } else if (kind == "categories") {
       paste(shape[[2]], "categories")
     } else {
       paste0(shape[[1]], "x", shape[[2]], " table")

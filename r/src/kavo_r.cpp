@@ -43,12 +43,19 @@ bool interrupt_pending() { return R_ToplevelExec(check_interrupt, nullptr) == FA
 Rcpp::List kavo_library() {
   Rcpp::CharacterVector hypotheses(kavo::kHypothesisCount);
   Rcpp::CharacterVector programs(kavo::kHypothesisCount);
+  Rcpp::CharacterVector titles(kavo::kHypothesisCount);
+  Rcpp::CharacterVector shape_kinds(kavo::kHypothesisCount);
   Rcpp::IntegerVector dirichlet(kavo::kHypothesisCount);
   Rcpp::List value_names(kavo::kHypothesisCount);
+  Rcpp::List blocks(kavo::kHypothesisCount);
   for (int i = 0; i < kavo::kHypothesisCount; ++i) {
     const auto h = static_cast<kavo::Hypothesis>(i);
+    const kavo::HypothesisDescription info = kavo::describe_hypothesis(h);
     hypotheses[i] = kavo::hypothesis_name(h);
     programs[i] = kavo::program_name(h);
+    titles[i] = info.title;
+    shape_kinds[i] = kavo::shape_kind_name(info.shape_kind);
+    blocks[i] = Rcpp::IntegerVector(info.block_sizes, info.block_sizes + info.block_count);
     dirichlet[i] = kavo::dirichlet_count(h);
     Rcpp::CharacterVector names(kavo::value_count(h));
     for (int j = 0; j < kavo::value_count(h); ++j) names[j] = kavo::value_name(h, j);
@@ -57,6 +64,9 @@ Rcpp::List kavo_library() {
   value_names.names() = hypotheses;
   dirichlet.names() = hypotheses;
   programs.names() = hypotheses;
+  titles.names() = hypotheses;
+  shape_kinds.names() = hypotheses;
+  blocks.names() = hypotheses;
   Rcpp::CharacterVector methods(kavo::kMethodCount);
   for (int i = 0; i < kavo::kMethodCount; ++i) {
     methods[i] = kavo::method_name(static_cast<kavo::Method>(i));
@@ -64,6 +74,9 @@ Rcpp::List kavo_library() {
   return Rcpp::List::create(Rcpp::Named("version") = kavo::version(),
                             Rcpp::Named("hypotheses") = hypotheses,
                             Rcpp::Named("programs") = programs,
+                            Rcpp::Named("titles") = titles,
+                            Rcpp::Named("shape_kinds") = shape_kinds,
+                            Rcpp::Named("blocks") = blocks,
                             Rcpp::Named("value_names") = value_names,
                             Rcpp::Named("dirichlet_count") = dirichlet,
                             Rcpp::Named("methods") = methods);

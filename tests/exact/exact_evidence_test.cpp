@@ -125,6 +125,12 @@ TEST(Reference, FixedShapesAgreeWithBruteForceIntegration) {
     expect_close(exact(Hypothesis::hardy_weinberg, three),
                  reference_evidence(three, {3}, hardy_weinberg_point(three)), what, false);
   }
+  // X-linked: two blocks, females' three genotypes and males' two alleles.
+  const std::vector<Values> x_linked = {{12, 5, 7, 9, 4}, {3.5, 2.2, 8, 1.7, 6}, {1.01, 9, 14, 2, 5}};
+  for (const Values& a : x_linked) {
+    expect_close(exact(Hypothesis::x_linked_hardy_weinberg, a),
+                 reference_evidence(a, {3, 2}, x_linked_point(a)), shown(a), false);
+  }
 }
 
 // --- Zero counts and the mode ------------------------------------------------

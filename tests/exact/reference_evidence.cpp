@@ -185,6 +185,13 @@ std::vector<double> hardy_weinberg_point(const std::vector<double>& a) {
   return {theta * theta, 2.0 * theta * (1.0 - theta), 1.0 - theta * theta - 2.0 * theta * (1.0 - theta)};
 }
 
+std::vector<double> x_linked_point(const std::vector<double>& a) {
+  const double a_alleles = 2.0 * (a[0] - 1.0) + (a[1] - 1.0) + (a[3] - 1.0);
+  const double b_alleles = 2.0 * (a[2] - 1.0) + (a[1] - 1.0) + (a[4] - 1.0);
+  const double t = a_alleles / (a_alleles + b_alleles);
+  return {t * t, 2.0 * t * (1.0 - t), (1.0 - t) * (1.0 - t), t, 1.0 - t};
+}
+
 std::vector<double> homogeneity_point(const std::vector<double>& a) {
   const double s = a[0] + a[1] + a[2] + a[3];
   const double t = (a[0] + a[2] - 2.0) / (s - 4.0);

@@ -27,5 +27,8 @@ std::vector<double> hardy_weinberg_point(const std::vector<double>& a);
 std::vector<double> homogeneity_point(const std::vector<double>& a);
 std::vector<double> independence_point(const std::vector<double>& a);
 std::vector<double> symmetry_point(const std::vector<double>& a);
+// Females AA AB BB then males A B at theta = the A alleles' share of the
+// excesses (a female's two alleles, a male's one).
+std::vector<double> x_linked_point(const std::vector<double>& a);
 
 }  // namespace kavo::exact::testing

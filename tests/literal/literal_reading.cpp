@@ -2,7 +2,6 @@
 
 #include <cmath>
 
-#include "monte_carlo/sampler_layout.hpp"
 
 namespace kavo_literal {
 
@@ -80,7 +79,7 @@ LiteralResult literal_tangent_mass(const kavo::HypothesisSpec& spec, const doubl
   while (go_on) {
     n = n + 1;
     double p[4];
-    if (kavo::sampler_layout(spec.blocks) == kavo::SamplerLayout::row_blocks) {
+    if (spec.blocks.count == 2) {  // two rows of two
       sample_dirichlet(&g, a, 2, p);
       sample_dirichlet(&g, a + 2, 2, p + 2);
     } else {

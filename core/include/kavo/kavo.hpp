@@ -36,8 +36,11 @@ enum class Hypothesis {
   homogeneity,     // two binomial proportions, one per row: A11 A12 A21 A22
   hardy_weinberg,  // three genotype classes of a two-allele locus: Aaa Aab Abb
   proportion,      // a binomial proportion equals p0: A1 A2 p0
+  // females' genotypes AA AB BB and males' alleles A B share one allele
+  // frequency: AA AB BB A B
+  x_linked_hardy_weinberg,
 };
-inline constexpr int kHypothesisCount = 5;
+inline constexpr int kHypothesisCount = static_cast<int>(Hypothesis::x_linked_hardy_weinberg) + 1;
 
 // The shape of a table, for tables larger than the hypotheses' fixed ones.
 //   independence: rows x columns, cells row-major (A11 A12 ... A1c A21 ...)
@@ -48,6 +51,7 @@ inline constexpr int kHypothesisCount = 5;
 //     index j (j - 1) / 2 + i - 1
 //   proportion: `columns` categories (Shape::categories(c)); the values are
 //     A1 .. Ac, then the hypothesis p1 .. pc
+//   x_linked_hardy_weinberg: its fixed shape only (two alleles)
 // Every dimension is at least 2, and a table has at most kMaxCells cells.
 // default_shape() gives each hypothesis's fixed shape (2x2, two alleles, two
 // categories), which is what the functions without a shape use.
@@ -61,6 +65,8 @@ struct Shape {
   friend constexpr bool operator==(const Shape&, const Shape&) = default;
 };
 inline constexpr int kMaxCells = 100;
+// The most values a table has: a proportion's A1 .. Ac and p1 .. pc.
+inline constexpr int kMaxValues = 2 * kMaxCells;
 // A proportion's p0 values may miss a sum of 1 by at most this much.
 inline constexpr double kProbabilitySumTolerance = 1e-9;
 
@@ -182,6 +188,9 @@ struct Progress {
   std::size_t total = 0;
 };
 
+// The most tables computed at a time; compute_many uses no more threads.
+inline constexpr int kMaxThreads = 1024;
+
 struct ManyOptions {
   // Tables computed at a time; 0 uses every hardware thread.
   int threads = 0;
@@ -224,11 +233,13 @@ KAVO_API bool shape_valid(Hypothesis hypothesis, Shape shape);
 KAVO_API int value_count(Hypothesis hypothesis, Shape shape);
 KAVO_API int dirichlet_count(Hypothesis hypothesis, Shape shape);
 KAVO_API std::string value_name(Hypothesis hypothesis, Shape shape, int i);
-// "independence", "symmetry", "homogeneity", "hardy_weinberg", "proportion".
+// "independence", "symmetry", "homogeneity", "hardy_weinberg", "proportion",
+// "x_linked_hardy_weinberg".
 KAVO_API const char* hypothesis_name(Hypothesis hypothesis);
-// The command-line program that tests it: kavoind, kavomcn, kavohomo, kavohw, kavoprop.
+// The command that tests it: kavoind, kavomcn, kavohomo, kavohw, kavoprop,
+// "kavohw --x-linked" (see HypothesisDescription for the program alone).
 KAVO_API const char* program_name(Hypothesis hypothesis);
-// The hypothesis of a hypothesis name or a program name; nullopt for others.
+// The hypothesis of a hypothesis name or a program_name; nullopt for others.
 KAVO_API std::optional<Hypothesis> hypothesis_from_name(std::string_view name);
 
 // The largest Dirichlet parameter Monte Carlo accepts for the hypothesis.
@@ -237,8 +248,44 @@ KAVO_API std::optional<Hypothesis> hypothesis_from_name(std::string_view name);
 // posterior mode, where the evidence is exactly 1, the estimate falls short by
 // at most about 1e-4 at the limit (measured), and by 1e-3 or more a hundred
 // times beyond it. Fewer cells suffer more: 1e8 for a proportion, 1e11 for
-// Hardy-Weinberg and homogeneity, 1e12 for independence and symmetry.
+// Hardy-Weinberg and homogeneity, 1e12 for independence, symmetry and
+// X-linked Hardy-Weinberg.
 KAVO_API double monte_carlo_limit(Hypothesis hypothesis);
+
+// The shapes a hypothesis takes beyond its fixed one (see Shape).
+enum class ShapeKind {
+  fixed,       // its fixed shape only
+  table,       // rows x columns (Shape::table)
+  square,      // k x k (Shape::square)
+  alleles,     // k alleles (Shape::alleles)
+  categories,  // c categories (Shape::categories)
+};
+// "fixed", "table", "square", "alleles", "categories".
+KAVO_API const char* shape_kind_name(ShapeKind kind);
+
+// Everything a front end shows of a hypothesis, so that command lines,
+// bindings and their documentation list the hypotheses from the library.
+struct HypothesisDescription {
+  Hypothesis hypothesis;
+  const char* name;            // "hardy_weinberg"
+  const char* program;         // the command-line program that tests it: "kavohw"
+  // "" when the program tests it by default; else the option that selects it
+  // there (without the dashes): "x-linked".
+  const char* program_option;
+  const char* title;           // a short noun phrase: "Hardy-Weinberg equilibrium"
+  // What is tested, as the end of the sentence "Tests whether ...".
+  const char* description;
+  ShapeKind shape_kind;
+  Shape fixed_shape;
+  int value_count;             // for the fixed shape
+  int dirichlet_count;         // for the fixed shape
+  // The fixed shape's posterior: independent Dirichlet blocks over
+  // consecutive cells, block_sizes[0 .. block_count - 1] ({4}; {2, 2}; {3, 2}).
+  int block_count;
+  int block_sizes[4];
+  double monte_carlo_limit;
+};
+KAVO_API HypothesisDescription describe_hypothesis(Hypothesis hypothesis);
 
 // "monte_carlo"; and the method of such a name.
 KAVO_API const char* method_name(Method method);

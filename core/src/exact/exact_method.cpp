@@ -12,7 +12,7 @@ MethodOutput exact_method(const MethodInput& input, const Settings& settings) {
     out.status = Status::bad_tolerance;
     return out;
   }
-  const TableLayout& layout = input.table.layout;
+  const DirichletLayout& layout = input.table.layout;
   const exact::ExactEvidence e = exact::exact_evidence(
       std::span<const double>(input.values, static_cast<std::size_t>(layout.dimension)),
       std::span<const int>(layout.blocks.sizes, static_cast<std::size_t>(layout.blocks.count)),

@@ -31,7 +31,7 @@
 #include <complex>
 #include <span>
 
-#include "table_limits.hpp"
+#include "kavo/kavo.hpp"
 
 namespace kavo::exact {
 

@@ -30,7 +30,7 @@ bool alleles_valid(kavo::Shape s) {
   return s.rows >= 2 && s.columns == 1 && genotype_classes(s.rows) <= kavo::kMaxCells;
 }
 
-kavo::TableLayout one_block(kavo::Shape s) {
+kavo::DirichletLayout one_block(kavo::Shape s) {
   const int cells = genotype_classes(s.rows);
   return {cells, cells, {1, {cells}}};
 }
@@ -78,6 +78,11 @@ namespace kavo {
 
 const HypothesisSpec kHardyWeinberg{
     Hypothesis::hardy_weinberg, "hardy_weinberg", "kavohw",
+    // what the front ends show: option, command, title, description, shapes,
+    // Monte Carlo limit
+    {"", "", "Hardy-Weinberg equilibrium",
+     "three genotype classes aa, ab, bb are in Hardy-Weinberg equilibrium",
+     ShapeKind::alleles, 1e11},
     // the fixed shape: values, their names, cells, blocks, validation, point
     3, {"Aaa", "Aab", "Abb"}, 3, {1, {3}}, parameters_valid, equilibrium_point,
     // the fixed shape itself, then the rules for every other shape

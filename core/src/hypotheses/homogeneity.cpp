@@ -39,7 +39,7 @@ void homogeneity_point_shaped(kavo::Shape s, const double* a, Real* p) {
 }
 
 // Each row is its own Dirichlet block.
-kavo::TableLayout row_blocks(kavo::Shape s) {
+kavo::DirichletLayout row_blocks(kavo::Shape s) {
   const int cells = s.rows * s.columns;
   return {cells, cells, kavo::equal_blocks(s.rows, s.columns)};
 }
@@ -53,6 +53,11 @@ namespace kavo {
 
 const HypothesisSpec kHomogeneity{
     Hypothesis::homogeneity, "homogeneity", "kavohomo",
+    // what the front ends show: option, command, title, description, shapes,
+    // Monte Carlo limit
+    {"", "", "equal proportions in the two rows",
+     "two binomial proportions, one per row of a 2x2 table, are equal",
+     ShapeKind::table, 1e11},
     // the fixed shape: values, their names, cells, blocks, validation, point
     4, {"A11", "A12", "A21", "A22"}, 4, {2, {2, 2}}, parameters_valid, homogeneity_point,
     // the fixed shape itself, then the rules for every other shape

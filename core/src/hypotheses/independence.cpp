@@ -47,6 +47,11 @@ namespace kavo {
 
 const HypothesisSpec kIndependence{
     Hypothesis::independence, "independence", "kavoind",
+    // what the front ends show: option, command, title, description, shapes,
+    // Monte Carlo limit
+    {"", "", "independence of rows and columns",
+     "the rows and the columns of a 2x2 table are independent",
+     ShapeKind::table, 1e12},
     // the fixed shape: values, their names, cells, blocks, validation, point
     4, {"A11", "A12", "A21", "A22"}, 4, {1, {4}}, parameters_valid, independence_point,
     // the fixed shape itself, then the rules for every other shape

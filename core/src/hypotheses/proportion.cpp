@@ -23,7 +23,7 @@ bool categories_valid(kavo::Shape s) {
   return s.rows == 1 && s.columns >= 2 && s.columns <= kavo::kMaxCells;
 }
 
-kavo::TableLayout one_block(kavo::Shape s) { return {2 * s.columns, s.columns, {1, {s.columns}}}; }
+kavo::DirichletLayout one_block(kavo::Shape s) { return {2 * s.columns, s.columns, {1, {s.columns}}}; }
 
 bool hypothesis_values_valid(kavo::Shape s, const double* v);
 
@@ -70,6 +70,11 @@ namespace kavo {
 
 const HypothesisSpec kProportion{
     Hypothesis::proportion, "proportion", "kavoprop",
+    // what the front ends show: option, command, title, description, shapes,
+    // Monte Carlo limit
+    {"", "", "a proportion equal to p0",
+     "the first of two categories has probability p0",
+     ShapeKind::categories, 1e8},
     // the fixed shape: values, their names, cells, blocks, validation, point
     3, {"A1", "A2", "p0"}, 2, {1, {2}}, parameters_valid, proportion_point,
     // the fixed shape itself, then the rules for every other shape

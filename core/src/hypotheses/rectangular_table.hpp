@@ -21,7 +21,7 @@ inline bool all_cells_valid(Shape s, const double* a) {
 }
 
 // One Dirichlet block over every cell.
-inline TableLayout one_rectangular_block(Shape s) {
+inline DirichletLayout one_rectangular_block(Shape s) {
   const int cells = s.rows * s.columns;
   return {cells, cells, {1, {cells}}};
 }

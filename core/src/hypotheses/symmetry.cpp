@@ -51,6 +51,11 @@ namespace kavo {
 
 const HypothesisSpec kSymmetry{
     Hypothesis::symmetry, "symmetry", "kavomcn",
+    // what the front ends show: option, command, title, description, shapes,
+    // Monte Carlo limit
+    {"", "", "symmetry of a paired table",
+     "the two discordant cells of a paired 2x2 table are equally likely",
+     ShapeKind::square, 1e12},
     // the fixed shape: values, their names, cells, blocks, validation, point
     4, {"A11", "A12", "A21", "A22"}, 4, {1, {4}}, parameters_valid, symmetry_point,
     // the fixed shape itself, then the rules for every other shape

@@ -9,9 +9,7 @@ Table fixed_table(const HypothesisSpec& spec) {
 }
 
 Status make_table(Hypothesis hypothesis, Shape shape, Table& table) {
-  if (static_cast<unsigned>(hypothesis) >= static_cast<unsigned>(kHypothesisCount)) {
-    return Status::bad_shape;
-  }
+  if (!hypothesis_valid(hypothesis)) return Status::bad_shape;
   const HypothesisSpec& spec = hypothesis_spec(hypothesis);
   if (shape == spec.fixed_shape) {
     table = fixed_table(spec);

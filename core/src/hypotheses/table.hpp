@@ -10,7 +10,7 @@ struct Table {
   const HypothesisSpec* spec;
   Shape shape;
   bool fixed;  // the hypothesis's fixed shape
-  TableLayout layout;
+  DirichletLayout layout;
 };
 
 // The table of the hypothesis's fixed shape.

@@ -2,6 +2,7 @@
 
 #include "methods/method.hpp"
 #include "monte_carlo/estimator.hpp"
+#include "hypotheses/registry.hpp"
 #include "random/rng.hpp"
 
 namespace kavo {
@@ -9,18 +10,7 @@ namespace kavo {
 static_assert(kMinSeed == 1 && kMaxSeed == kRngModulus - 1);
 
 double monte_carlo_limit(Hypothesis hypothesis) {
-  // The at-mode shortfall measured with 2000000 draws: a proportion loses
-  // 6e-5 at 1e8 and 6e-4 at 1e9; Hardy-Weinberg 3.5e-5 at 1e11 and 4.5e-4 at
-  // 1e12; homogeneity 6.5e-6 at 1e11 and 3.4e-4 at 1e12; independence
-  // 1.9e-5 at 1e12 and 3.9e-4 at 1e13.
-  switch (hypothesis) {
-    case Hypothesis::independence:
-    case Hypothesis::symmetry: return 1e12;
-    case Hypothesis::homogeneity:
-    case Hypothesis::hardy_weinberg: return 1e11;
-    case Hypothesis::proportion: break;
-  }
-  return 1e8;
+  return hypothesis_spec(hypothesis).shown.monte_carlo_limit;
 }
 
 double all_alike_bound(std::int64_t draws) {
@@ -39,9 +29,9 @@ MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settin
     out.status = Status::bad_precision;
     return out;
   }
-  const TableLayout& layout = input.table.layout;
+  const DirichletLayout& layout = input.table.layout;
   for (int i = 0; i < layout.dimension; ++i) {
-    if (input.values[i] > monte_carlo_limit(input.table.spec->id)) {
+    if (input.values[i] > input.table.spec->shown.monte_carlo_limit) {
       out.status = Status::too_large_for_monte_carlo;
       return out;
     }

@@ -6,7 +6,7 @@
 #include "random/acceptance_bounds.hpp"
 #include "random/gamma.hpp"
 #include "random/rng.hpp"
-#include "table_limits.hpp"
+#include "kavo/kavo.hpp"
 
 namespace kavo {
 

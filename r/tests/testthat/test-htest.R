@@ -50,3 +50,19 @@ test_that("hypotheses are taken by name, program name or abbreviation", {
 test_that("the library version is the package version", {
   expect_identical(kavo_version(), as.character(utils::packageVersion("kavo")))
 })
+
+test_that("X-linked Hardy-Weinberg comes from the library's description", {
+  # Females and males at their common frequency 3/4: the point is the mode.
+  r <- kavo_test(c(9, 6, 1, 3, 1), "x_linked_hardy_weinberg")
+  expect_named(r$dirichlet, c("AA", "AB", "BB", "A", "B"))
+  expect_equal(r$estimate, c(pAA = 9, pAB = 6, pBB = 1, pA = 12, pB = 4) / 16)
+  expect_identical(r$evidence, 1)
+  expect_equal(unname(r$parameter), 2)
+  expect_match(r$method, "X-linked Hardy-Weinberg equilibrium", fixed = TRUE)
+  b <- kavo_test(c(12, 10, 4, 8, 5), "kavohw --x-linked")
+  e <- kavo_evidence(data.frame(AA = 12, AB = 10, BB = 4, A = 8, B = 5), "x_linked_hardy_weinberg")
+  expect_identical(b$evidence, e$evidence)
+  expect_error(kavo_test(1:3, "x_linked_hardy_weinberg"), "5 counts")
+  expect_error(kavo_evidence(data.frame(AA = 1, AB = 2, BB = 3, A = 4, B = 5), "x_linked",
+                             shape = 3), "fixed shape only")
+})
