@@ -17,7 +17,8 @@ bool starts_with(std::string_view text, std::string_view prefix) {
 
 bool takes_value(const std::string& name) {
   for (const char* known : {"maxMC", "precision", "prior", "seed", "threads", "method", "output",
-                            "label-column", "value-columns", "shape", "alleles", "categories"}) {
+                            "label-column", "value-columns", "shape", "alleles", "categories",
+                            "vcf", "samples", "regions", "sex"}) {
     if (name == known) return true;
   }
   return false;
@@ -93,6 +94,12 @@ std::string apply(const std::string& name, const std::string& value, RunOptions&
     opt.shape = name == "alleles" ? Shape::alleles(a)
                 : name == "categories" ? Shape::categories(a)
                                        : Shape::table(a, b);
+  } else if (name == "vcf" || name == "samples" || name == "regions" || name == "sex") {
+    if (value.empty()) return "option --" + name + " needs a value";
+    if (name == "vcf") opt.vcf = value;
+    else if (name == "samples") opt.samples = value;
+    else if (name == "regions") opt.regions = value;
+    else opt.sex_file = value;
   } else if (name == "label-column") {
     if (value.empty()) return "option --label-column needs a column name or position";
     opt.label_column = column_ref(value);
@@ -135,6 +142,30 @@ std::string apply_shape(Program& program, const RunOptions& opt) {
   return "";
 }
 
+// VCF input: kavohw alone, without the table options; its selections need it.
+std::string check_vcf(const Program& program, const RunOptions& opt) {
+  const char* selection = !opt.samples.empty()    ? "--samples"
+                          : !opt.regions.empty()  ? "--regions"
+                          : !opt.sex_file.empty() ? "--sex"
+                                                  : nullptr;
+  if (!opt.vcf) return selection != nullptr ? std::string(selection) + " needs --vcf" : "";
+  if (program.hypothesis != Hypothesis::hardy_weinberg) {
+    return std::string("--vcf is for kavohw, not ") + program.name;
+  }
+  const char* other = opt.batch                    ? "--batch"
+                      : opt.shape                  ? opt.shape_option.c_str()
+                      : opt.label_column           ? "--label-column"
+                      : !opt.value_columns.empty() ? "--value-columns"
+                      : opt.header == 1            ? "--header"
+                      : opt.header == 0            ? "--no-header"
+                                                   : nullptr;
+  if (other != nullptr) return std::string("--vcf does not take ") + other;
+  if (!opt.operands.empty()) {
+    return "--vcf takes no other input: '" + printable(opt.operands[0]) + "'";
+  }
+  return "";
+}
+
 // Checks what the options say together.
 std::string check(const Program& program, RunOptions& opt) {
   if (opt.settings.method != Method::monte_carlo) {
@@ -149,6 +180,8 @@ std::string check(const Program& program, RunOptions& opt) {
     }
   }
   if (opt.resume && !opt.output) return "--resume needs --output FILE";
+  const std::string vcf_problem = check_vcf(program, opt);
+  if (!vcf_problem.empty() || opt.vcf) return vcf_problem;
   if (opt.batch) {
     if (opt.operands.size() > 1) {
       return "more than one input file: '" + printable(opt.operands[0]) + "' and '" +
@@ -270,6 +303,10 @@ void print_option_usage(std::FILE* stream, const char* program) {
       "                       k alleles (kavohw: A11 A12 A22 A13 A23 A33 ...), c categories\n"
       "                       (kavoprop: A1 .. Ac p1 .. pc); cells row-major, at most 100\n"
       "  --progress, --no-progress  progress on standard error (default: on a terminal)\n"
+      "  --vcf FILE           kavohw: one row per site of a VCF, bgzipped VCF or BCF\n"
+      "                       (- for standard input); --samples FILE or A,B,.. (^ first:\n"
+      "                       all but those), --regions CHR:BEG-END,.. (needs an index),\n"
+      "                       --sex FILE (sample<TAB>sex: 1 or M male, 2 or F female)\n"
       "Input: fields separated by tabs, commas or spaces (a line with a tab is split on\n"
       "tabs only, likewise commas); \"double quotes\" around a field as in CSV. Blank lines\n"
       "and lines starting with # are skipped; a first line with no number is a header.\n"

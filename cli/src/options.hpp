@@ -42,6 +42,11 @@ struct RunOptions {
   // --shape, --alleles or --categories, as given (name, rows, columns).
   std::string shape_option;
   std::optional<Shape> shape;
+  // VCF input (kavohw only): the file or "-", and its selections.
+  std::optional<std::string> vcf;
+  std::string samples;   // a file, or a comma list; "^" first excludes
+  std::string regions;   // chr:beg-end,... (needs an index)
+  std::string sex_file;  // sample<TAB>sex lines (1/M male, 2/F female)
 };
 
 // True when some argument starts with "--": the option form.
