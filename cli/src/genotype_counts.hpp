@@ -46,8 +46,11 @@ struct SexRule {
 
 // Counts a site of `samples` samples and `alleles` alleles (REF included)
 // from `genotypes`: `ploidy` values per sample, htslib's GT encoding, shorter
-// calls padded with the vector-end marker.
+// calls padded with the vector-end marker. The 8-bit form reads a BCF
+// record's values as stored, without widening them.
 void count_genotypes(std::span<const std::int32_t> genotypes, int samples, int ploidy,
+                     int alleles, const SexRule& sex, SiteCounts& site);
+void count_genotypes(std::span<const std::int8_t> genotypes, int samples, int ploidy,
                      int alleles, const SexRule& sex, SiteCounts& site);
 
 }  // namespace kavo::cli

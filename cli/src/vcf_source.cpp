@@ -364,12 +364,21 @@ bool VcfSource::next(VcfSite& site) {
   m.last_site += std::to_string(site.pos);
 
   const int samples = bcf_hdr_nsamples(m.hdr);
-  const int values = bcf_get_genotypes(m.hdr, rec, &m.gt, &m.gt_capacity);
   SexRule sex;
   sex.active = !m.sexes.empty() && is_x_chromosome(site.chrom);
   sex.sexes = m.sexes;
+  // GT as stored when its values are bytes (nearly always); else widened.
+  bcf_unpack(rec, BCF_UN_FMT);
+  const bcf_fmt_t* format = samples > 0 ? bcf_get_fmt(m.hdr, rec, "GT") : nullptr;
+  if (format != nullptr && format->type == BCF_BT_INT8 && format->n > 0) {
+    count_genotypes(std::span<const std::int8_t>(reinterpret_cast<const std::int8_t*>(format->p),
+                                                 static_cast<std::size_t>(format->n) * static_cast<std::size_t>(samples)),
+                    samples, format->n, rec->n_allele, sex, site.counts);
+    return true;
+  }
+  const int values = bcf_get_genotypes(m.hdr, rec, &m.gt, &m.gt_capacity);
   if (values <= 0 || samples == 0) {  // no GT: every call missing
-    count_genotypes({}, 0, 1, rec->n_allele, sex, site.counts);
+    count_genotypes(std::span<const std::int32_t>(), 0, 1, rec->n_allele, sex, site.counts);
     site.counts.missing = samples;
     if (site.counts.problem.empty()) site.counts.problem = "no called genotypes";
   } else {
