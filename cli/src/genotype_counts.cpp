@@ -34,12 +34,13 @@ void count_calls(std::span<const T> genotypes, int samples, int ploidy, int alle
   } else if (alleles > kMaxSiteAlleles) {
     site.problem = std::to_string(alleles) + " alleles: more genotype classes than a table holds";
   }
-  const int k = std::clamp(alleles, 1, kMaxSiteAlleles);
+  // Sites with too many alleles for a table are still counted, for their columns.
+  const int k = std::max(alleles, 1);
   std::vector<std::int64_t> diploid(static_cast<std::size_t>(k * (k + 1) / 2), 0);
   std::vector<std::int64_t> haploid(static_cast<std::size_t>(k), 0);
   int bad_allele = -1;
   bool polyploid = false;
-  const auto limit = static_cast<unsigned>(alleles <= kMaxSiteAlleles ? alleles : 0);
+  const auto limit = static_cast<unsigned>(k);
 
   // Any call: its ploidy, missing alleles, a male's or a female's X.
   const auto count_call = [&](const T* call, int s) {
@@ -60,7 +61,7 @@ void count_calls(std::span<const T> genotypes, int samples, int ploidy, int alle
       if (n == 1) b = allele;
     }
     if (n > 2) polyploid = polyploid || known;
-    if (!known || n == 0 || n > 2 || limit == 0) {
+    if (!known || n == 0 || n > 2) {
       ++site.missing;
       return;
     }
