@@ -115,7 +115,11 @@ VcfSource::VcfSource(const std::string& path, const VcfSelection& selection)
   const std::string shown = quoted(path);
   if (path != "-") {
     struct stat info;
-    if (stat(path.c_str(), &info) == 0) {
+    if (stat(path.c_str(), &info) != 0) {  // said here, before htslib says it its way
+      problem_ = "cannot read " + shown + ": " + std::strerror(errno);
+      return;
+    }
+    {
       if (S_ISDIR(info.st_mode)) {
         problem_ = "cannot read " + shown + ": " + std::strerror(EISDIR);
         return;
