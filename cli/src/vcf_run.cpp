@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstring>
 #include <map>
+#include <thread>
 #include <memory>
 #include <utility>
 #include <vector>
@@ -95,17 +96,22 @@ class VcfRun {
       out_.flush();
     }
     std::size_t chunk_rows = kFirstChunkRows;
-    std::vector<SiteRow> rows;
+    std::vector<SiteRow> read, rows;
     bool more = true;
     while (more && !stopping()) {
-      rows.clear();
-      while (rows.size() < chunk_rows && !stopping()) {
+      read.clear();
+      while (read.size() < chunk_rows && !stopping()) {
         SiteRow row;
         if (!source_.next(row.site)) {
           more = false;
           input_complete_ = true;
           break;
         }
+        read.push_back(std::move(row));
+      }
+      if (source_.deferred() && !parse(read)) more = false;
+      rows.clear();
+      for (SiteRow& row : read) {
         row.prefix = vcf_row_prefix(row.site, opt_.prior);
         if (resumed(row)) continue;
         if (!resume_problem_.empty()) return false;
@@ -134,6 +140,37 @@ class VcfRun {
 
  private:
   bool stopping() const { return stop_signal() != 0 || out_.failed(); }
+
+  // Parses the chunk's text records, in threads; false when one is not a
+  // record: the chunk then ends before it and the source says why.
+  bool parse(std::vector<SiteRow>& rows) {
+    const std::size_t threads = std::min<std::size_t>(static_cast<std::size_t>(opt_.threads),
+                                                      rows.size() / 8 + 1);
+    while (parsers_.size() < threads) parsers_.push_back(std::make_unique<VcfRecordParser>(source_));
+    std::vector<std::size_t> first_bad(threads, rows.size());
+    const auto work = [&](std::size_t t) {
+      for (std::size_t i = t * rows.size() / threads; i < (t + 1) * rows.size() / threads; ++i) {
+        if (!parsers_[t]->parse(rows[i].site)) {
+          first_bad[t] = i;
+          return;
+        }
+      }
+    };
+    std::vector<std::thread> helpers;
+    for (std::size_t t = 1; t < threads; ++t) helpers.emplace_back(work, t);
+    work(0);
+    for (std::thread& h : helpers) h.join();
+    const std::size_t bad = *std::min_element(first_bad.begin(), first_bad.end());
+    if (bad == rows.size()) {
+      if (!rows.empty()) last_site_ = rows.back().site.chrom + ":" + std::to_string(rows.back().site.pos);
+      return true;
+    }
+    const std::string before =
+        bad > 0 ? rows[bad - 1].site.chrom + ":" + std::to_string(rows[bad - 1].site.pos) : last_site_;
+    source_.reject(rows[bad].site, before);
+    rows.resize(bad);
+    return false;
+  }
 
   // When resuming, a site whose row the earlier output holds is skipped
   // once that row is checked to be this site's.
@@ -249,6 +286,8 @@ class VcfRun {
   long rows_written_ = 0;
   long rows_failed_ = 0;
   std::string resume_problem_;
+  std::vector<std::unique_ptr<VcfRecordParser>> parsers_;
+  std::string last_site_;  // of the chunks parsed so far, to name a bad record after it
 };
 
 int error(Console& console, const std::string& message) {

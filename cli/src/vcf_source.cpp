@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <stdexcept>
 #include <unordered_map>
 
 #include "number_parse.hpp"
@@ -94,6 +95,9 @@ struct VcfSource::Impl {
   // --sex, per sample of the records.
   std::vector<Sex> sexes;
   std::string last_site;  // the last site read, to name a bad record after it
+  // A text VCF: the header before --samples, for the parsers' copies.
+  bcf_hdr_t* full_hdr = nullptr;
+  bool samples_from_file = false;
 
   ~Impl() {
     std::free(gt);
@@ -103,9 +107,54 @@ struct VcfSource::Impl {
     if (idx != nullptr) hts_idx_destroy(idx);
     if (rec != nullptr) bcf_destroy(rec);
     if (hdr != nullptr) bcf_hdr_destroy(hdr);
+    if (full_hdr != nullptr) bcf_hdr_destroy(full_hdr);
     if (fp != nullptr) hts_close(fp);
   }
 };
+
+namespace {
+
+// A record's site: its identity and its genotype counts.
+void fill_site(const bcf_hdr_t* hdr, bcf1_t* rec, const std::vector<Sex>& sexes,
+               std::int32_t*& gt, int& gt_capacity, VcfSite& site) {
+  bcf_unpack(rec, BCF_UN_STR);
+  site.chrom = bcf_hdr_id2name(hdr, rec->rid);
+  site.pos = rec->pos + 1;
+  site.id = rec->d.id != nullptr ? rec->d.id : ".";
+  site.ref = rec->n_allele > 0 ? rec->d.allele[0] : ".";
+  site.alt.clear();
+  for (int i = 1; i < rec->n_allele; ++i) {
+    if (i > 1) site.alt += ',';
+    site.alt += rec->d.allele[i];
+  }
+  if (site.alt.empty()) site.alt.push_back('.');
+  site.parsed = true;
+
+  const int samples = bcf_hdr_nsamples(hdr);
+  SexRule sex;
+  sex.active = !sexes.empty() && is_x_chromosome(site.chrom);
+  sex.sexes = sexes;
+  // GT as stored when its values are bytes (nearly always); else widened.
+  bcf_unpack(rec, BCF_UN_FMT);
+  const bcf_fmt_t* format = samples > 0 ? bcf_get_fmt(hdr, rec, "GT") : nullptr;
+  if (format != nullptr && format->type == BCF_BT_INT8 && format->n > 0) {
+    const auto values = static_cast<std::size_t>(format->n) * static_cast<std::size_t>(samples);
+    count_genotypes(std::span<const std::int8_t>(reinterpret_cast<const std::int8_t*>(format->p), values),
+                    samples, format->n, rec->n_allele, sex, site.counts);
+    return;
+  }
+  const int values = bcf_get_genotypes(hdr, rec, &gt, &gt_capacity);
+  if (values <= 0 || samples == 0) {  // no GT: every call missing
+    count_genotypes(std::span<const std::int32_t>(), 0, 1, rec->n_allele, sex, site.counts);
+    site.counts.missing = samples;
+    if (site.counts.problem.empty()) site.counts.problem = "no called genotypes";
+  } else {
+    count_genotypes(std::span<const std::int32_t>(gt, static_cast<std::size_t>(values)), samples,
+                    values / samples, rec->n_allele, sex, site.counts);
+  }
+}
+
+}  // namespace
 
 VcfSource::VcfSource(const std::string& path, const VcfSelection& selection)
     : impl_(std::make_unique<Impl>()) {
@@ -119,13 +168,11 @@ VcfSource::VcfSource(const std::string& path, const VcfSelection& selection)
       problem_ = "cannot read " + shown + ": " + std::strerror(errno);
       return;
     }
-    {
-      if (S_ISDIR(info.st_mode)) {
-        problem_ = "cannot read " + shown + ": " + std::strerror(EISDIR);
-        return;
-      }
-      if (S_ISREG(info.st_mode)) size_ = static_cast<std::uint64_t>(info.st_size);
+    if (S_ISDIR(info.st_mode)) {
+      problem_ = "cannot read " + shown + ": " + std::strerror(EISDIR);
+      return;
     }
+    if (S_ISREG(info.st_mode)) size_ = static_cast<std::uint64_t>(info.st_size);
   }
   errno = 0;
   m.fp = hts_open(path.c_str(), "r");
@@ -147,11 +194,13 @@ VcfSource::VcfSource(const std::string& path, const VcfSelection& selection)
     problem_ = "cannot read " + shown + ": its VCF header is malformed";
     return;
   }
+  if (m.text) m.full_hdr = bcf_hdr_dup(m.hdr);
   if (!selection.samples.empty()) {
     const bool exclude = selection.samples[0] == '^';
     const std::string names = selection.samples.substr(exclude ? 1 : 0);
     struct stat info;
     const bool is_file = stat(names.c_str(), &info) == 0 && S_ISREG(info.st_mode);
+    m.samples_from_file = is_file;
     const int status = bcf_hdr_set_samples(m.hdr, selection.samples.c_str(), is_file ? 1 : 0);
     if (status < 0) {
       problem_ = "--samples: cannot read '" + printable(selection.samples) + "'";
@@ -165,7 +214,9 @@ VcfSource::VcfSource(const std::string& path, const VcfSelection& selection)
           start = names.find(',', start);
           if (start != std::string::npos) ++start;
         }
-        if (start != std::string::npos) which = in_quotes(names.substr(start, names.find(',', start) - start));
+        if (start != std::string::npos) {
+          which = in_quotes(names.substr(start, names.find(',', start) - start));
+        }
       }
       problem_ = "--samples: " + which + " is not a sample of " + shown;
       return;
@@ -297,6 +348,7 @@ bool VcfSource::read_record() {
       if (status == -1) return false;
       if (status < 0) return malformed("a read error at line " + std::to_string(m.fp->lineno));
       if (m.fp->line.l == 0 || (m.fp->line.l == 1 && m.fp->line.s[0] == '\r')) continue;
+      if (m.full_hdr != nullptr) return true;  // deferred: parsed by the caller
       const std::string start = excerpt(m.fp->line.s, m.fp->line.l);
       if (vcf_parse(&m.fp->line, m.hdr, m.rec) != 0 || m.rec->errcode != 0) {
         return malformed("line " + std::to_string(m.fp->lineno) + " is not a VCF record: '" +
@@ -347,48 +399,66 @@ bool VcfSource::read_record() {
   return false;
 }
 
+bool VcfSource::deferred() const { return impl_->full_hdr != nullptr && impl_->regions.empty(); }
+
 bool VcfSource::next(VcfSite& site) {
   Impl& m = *impl_;
   if (!problem_.empty() || !read_record()) return false;
-  bcf1_t* rec = m.rec;
-  bcf_unpack(rec, BCF_UN_STR);
-  site.chrom = bcf_hdr_id2name(m.hdr, rec->rid);
-  site.pos = rec->pos + 1;
-  site.id = rec->d.id != nullptr ? rec->d.id : ".";
-  site.ref = rec->n_allele > 0 ? rec->d.allele[0] : ".";
-  site.alt.clear();
-  for (int i = 1; i < rec->n_allele; ++i) {
-    if (i > 1) site.alt += ',';
-    site.alt += rec->d.allele[i];
-  }
-  if (site.alt.empty()) site.alt.push_back('.');
   site.line = m.text && m.regions.empty() ? static_cast<long>(m.fp->lineno) : 0;
+  if (deferred()) {
+    site.record.assign(m.fp->line.s, m.fp->line.l);
+    site.parsed = false;
+    return true;
+  }
+  fill_site(m.hdr, m.rec, m.sexes, m.gt, m.gt_capacity, site);
   m.last_site = site.chrom;
   m.last_site += ':';
   m.last_site += std::to_string(site.pos);
+  return true;
+}
 
-  const int samples = bcf_hdr_nsamples(m.hdr);
-  SexRule sex;
-  sex.active = !m.sexes.empty() && is_x_chromosome(site.chrom);
-  sex.sexes = m.sexes;
-  // GT as stored when its values are bytes (nearly always); else widened.
-  bcf_unpack(rec, BCF_UN_FMT);
-  const bcf_fmt_t* format = samples > 0 ? bcf_get_fmt(m.hdr, rec, "GT") : nullptr;
-  if (format != nullptr && format->type == BCF_BT_INT8 && format->n > 0) {
-    count_genotypes(std::span<const std::int8_t>(reinterpret_cast<const std::int8_t*>(format->p),
-                                                 static_cast<std::size_t>(format->n) * static_cast<std::size_t>(samples)),
-                    samples, format->n, rec->n_allele, sex, site.counts);
-    return true;
+void VcfSource::reject(const VcfSite& site, const std::string& previous_site) {
+  problem_ = "cannot read " + quoted(impl_->path) + ": line " + std::to_string(site.line) +
+             " is not a VCF record: '" + excerpt(site.record.data(), site.record.size()) + "'" +
+             (previous_site.empty() ? " (the first record)" : " (after " + previous_site + ")");
+}
+
+struct VcfRecordParser::Impl {
+  bcf_hdr_t* hdr = nullptr;
+  bcf1_t* rec = nullptr;
+  const std::vector<Sex>* sexes = nullptr;
+  std::int32_t* gt = nullptr;
+  int gt_capacity = 0;
+  kstring_t line = {0, 0, nullptr};
+  ~Impl() {
+    std::free(gt);
+    std::free(line.s);
+    if (rec != nullptr) bcf_destroy(rec);
+    if (hdr != nullptr) bcf_hdr_destroy(hdr);
   }
-  const int values = bcf_get_genotypes(m.hdr, rec, &m.gt, &m.gt_capacity);
-  if (values <= 0 || samples == 0) {  // no GT: every call missing
-    count_genotypes(std::span<const std::int32_t>(), 0, 1, rec->n_allele, sex, site.counts);
-    site.counts.missing = samples;
-    if (site.counts.problem.empty()) site.counts.problem = "no called genotypes";
-  } else {
-    count_genotypes(std::span<const std::int32_t>(m.gt, static_cast<std::size_t>(values)),
-                    samples, values / samples, rec->n_allele, sex, site.counts);
+};
+
+VcfRecordParser::VcfRecordParser(const VcfSource& source) : impl_(std::make_unique<Impl>()) {
+  const VcfSource::Impl& s = *source.impl_;
+  impl_->hdr = bcf_hdr_dup(s.full_hdr);
+  // The source accepted these samples on the same header.
+  if (!s.selection.samples.empty() &&
+      bcf_hdr_set_samples(impl_->hdr, s.selection.samples.c_str(), s.samples_from_file ? 1 : 0) != 0) {
+    throw std::runtime_error("the samples cannot be chosen again");
   }
+  impl_->rec = bcf_init();
+  impl_->sexes = &s.sexes;
+}
+
+VcfRecordParser::~VcfRecordParser() = default;
+
+bool VcfRecordParser::parse(VcfSite& site) {
+  Impl& m = *impl_;
+  m.line.l = 0;
+  if (kputsn(site.record.data(), site.record.size(), &m.line) < 0) return false;
+  if (vcf_parse(&m.line, m.hdr, m.rec) != 0 || m.rec->errcode != 0) return false;
+  fill_site(m.hdr, m.rec, *m.sexes, m.gt, m.gt_capacity, site);
+  site.record.clear();
   return true;
 }
 

@@ -21,6 +21,9 @@ struct VcfSite {
   std::string alt;       // the ALT alleles joined by commas, "." when none
   long line = 0;         // its line in a text VCF read from the start; else 0
   SiteCounts counts;
+  // A text record read but not yet parsed (see VcfSource::deferred).
+  std::string record;
+  bool parsed = false;
 };
 
 struct VcfSelection {
@@ -46,6 +49,13 @@ class VcfSource {
   // (problem() then says which and why).
   bool next(VcfSite& site);
 
+  // A text VCF read from the start gives its lines unparsed (site.parsed
+  // false): parsing is most of the reading, so the caller parses them in
+  // threads with VcfRecordParser, and hands a line that is not a record
+  // back to reject(), with the site before it ("CHROM:POS", or "").
+  bool deferred() const;
+  void reject(const VcfSite& site, const std::string& previous_site);
+
   int samples() const;
   // Compressed bytes read so far and the input's size (0 when unknown).
   std::uint64_t bytes_read() const;
@@ -60,6 +70,24 @@ class VcfSource {
   std::unique_ptr<Impl> impl_;
   std::string problem_;
   std::uint64_t size_ = 0;
+  friend class VcfRecordParser;
+};
+
+// Parses the deferred records of a source; one parser per thread, each with
+// its own copy of the header.
+class VcfRecordParser {
+ public:
+  explicit VcfRecordParser(const VcfSource& source);
+  ~VcfRecordParser();
+  VcfRecordParser(const VcfRecordParser&) = delete;
+  VcfRecordParser& operator=(const VcfRecordParser&) = delete;
+
+  // Fills the site from its record; false when the line is not a VCF record.
+  bool parse(VcfSite& site);
+
+ private:
+  struct Impl;
+  std::unique_ptr<Impl> impl_;
 };
 
 // Whether a chromosome's name is the X chromosome's (X, chrX, 23).
