@@ -1,8 +1,10 @@
 // kavohw --vcf: genotype counts as plink2 counts them, every kind of site
 // tested by its hypothesis, the same rows from VCF, bgzipped VCF and BCF,
-// and a malformed record that stops the run without losing a row.
+// a malformed record or a signal that stops the run without losing a row,
+// and --resume.
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 
 #include <cstdlib>
 #include <map>
@@ -281,4 +283,40 @@ TEST(VcfInput, GenotypeCountsAreThoseOfPlink2Hardy) {
     EXPECT_EQ(compared, 400);
     EXPECT_EQ(with_missing > 300, missing != "0") << missing;
   }
+}
+
+TEST(VcfInput, InterruptKeepsWholeRowsAndResumeRefusesAnotherInput) {
+  std::string text = kHeader;
+  for (int i = 1; i <= 160; ++i) text += site("1", i, numbered("rs", i), "G", "0/0 0/1 1/1 0/1 0/0 1/1");
+  const std::string vcf = temp_path("slow.vcf");
+  write_file(vcf, text);
+  // Monte Carlo to its full draws: about 40 ms a site, so the signal comes mid-run.
+  const std::string run = kavo_test::binary_path("kavohw") + " --vcf " + vcf +
+                          " --prior 1 --method monte_carlo --maxMC 300000 --precision 0 --threads 2";
+  const std::string whole = temp_path("slow_whole.tsv");
+  const std::string out = temp_path("slow.tsv");
+  ASSERT_EQ(std::system((run + " --output " + whole).c_str()), 0);
+  const int status = std::system(("timeout --preserve-status -s INT 2 " + run + " --output " + out +
+                                  " 2>" + out + ".err").c_str());
+  ASSERT_TRUE(WIFEXITED(status));
+  EXPECT_EQ(WEXITSTATUS(status), 130);
+  const std::string partial = kavo_test::read_file(out);
+  const std::size_t rows = lines_of(partial).size();
+  ASSERT_GT(rows, 1u);
+  ASSERT_LT(rows, 161u) << "the run ended before the signal";
+  EXPECT_EQ(kavo_test::read_file(whole).substr(0, partial.size()), partial);
+  EXPECT_NE(kavo_test::read_file(out + ".err").find(std::to_string(rows - 1) + " complete rows in"),
+            std::string::npos);
+  ASSERT_EQ(std::system((run + " --output " + out + " --resume").c_str()), 0);
+  EXPECT_EQ(kavo_test::read_file(out), kavo_test::read_file(whole));
+
+  // Another input's output is refused and left as it is.
+  write_file(vcf, kHeader + site("1", 1, "other", "G", "0/0 0/1 1/1 0/1 0/0 1/1"));
+  const std::string before = kavo_test::read_file(out);
+  const Captured c = run_binary("kavohw", {"--vcf", vcf, "--prior", "1", "--method", "monte_carlo",
+                                           "--maxMC", "300000", "--precision", "0", "--output", out,
+                                           "--resume"});
+  EXPECT_EQ(c.status, 1);
+  EXPECT_NE(c.err.find("its row 1 is not site 1:1 other of the input"), std::string::npos) << c.err;
+  EXPECT_EQ(kavo_test::read_file(out), before);
 }
