@@ -200,6 +200,34 @@ constexpr OptionSpec kOptions[] = {
      apply_shape_option},
     {"alleles", true, Scope::any, "", "", apply_shape_option},
     {"categories", true, Scope::any, "", "", apply_shape_option},
+    {"vcf", true, Scope::any, "",
+     "  --vcf FILE           kavohw: one row per site of a VCF, bgzipped VCF or BCF\n"
+     "                       (- for standard input); --samples FILE or A,B,.. (^ first:\n"
+     "                       all but those), --regions CHR:BEG-END,.. (needs an index),\n"
+     "                       --sex FILE (sample<TAB>sex: 1 or M male, 2 or F female)\n",
+     [](const std::string& name, const std::string& value, RunOptions& opt) {
+       if (value.empty()) return "option --" + name + " needs a value";
+       opt.vcf = value;
+       return std::string();
+     }},
+    {"samples", true, Scope::any, "--vcf", "",
+     [](const std::string& name, const std::string& value, RunOptions& opt) {
+       if (value.empty()) return "option --" + name + " needs a value";
+       opt.samples = value;
+       return std::string();
+     }},
+    {"regions", true, Scope::any, "--vcf", "",
+     [](const std::string& name, const std::string& value, RunOptions& opt) {
+       if (value.empty()) return "option --" + name + " needs a value";
+       opt.regions = value;
+       return std::string();
+     }},
+    {"sex", true, Scope::any, "--vcf", "",
+     [](const std::string& name, const std::string& value, RunOptions& opt) {
+       if (value.empty()) return "option --" + name + " needs a value";
+       opt.sex_file = value;
+       return std::string();
+     }},
     {"progress", false, Scope::any, "",
      "  --progress, --no-progress  progress on standard error (default: on a terminal)\n",
      [](const std::string&, const std::string&, RunOptions& opt) {
@@ -277,6 +305,26 @@ std::string apply_hypothesis_and_shape(Program& program, const RunOptions& opt) 
   return "";
 }
 
+// VCF input: kavohw alone, without the table options; its selections need it.
+std::string check_vcf(const Program& program, const RunOptions& opt) {
+  if (!opt.vcf) return "";
+  if (program.hypothesis != Hypothesis::hardy_weinberg) {
+    return std::string("--vcf is for kavohw, not ") + program.name;
+  }
+  const char* other = opt.batch                    ? "--batch"
+                      : opt.shape                  ? opt.shape_option.c_str()
+                      : opt.label_column           ? "--label-column"
+                      : !opt.value_columns.empty() ? "--value-columns"
+                      : opt.header == 1            ? "--header"
+                      : opt.header == 0            ? "--no-header"
+                                                   : nullptr;
+  if (other != nullptr) return std::string("--vcf does not take ") + other;
+  if (!opt.operands.empty()) {
+    return "--vcf takes no other input: '" + printable(opt.operands[0]) + "'";
+  }
+  return "";
+}
+
 // Checks what the options say together.
 std::string check(const Program& program, RunOptions& opt) {
   if (opt.settings.method != Method::monte_carlo) {
@@ -294,6 +342,10 @@ std::string check(const Program& program, RunOptions& opt) {
       return std::string("--") + o.name + " needs " + o.needs;
     }
   }
+  const std::string vcf_problem = check_vcf(program, opt);
+  // A VCF's values are counts: the uniform prior unless one is given.
+  if (opt.vcf && opt.given.count("prior") == 0) opt.prior = 1.0;
+  if (!vcf_problem.empty() || opt.vcf) return vcf_problem;
   if (opt.batch) {
     if (opt.operands.size() > 1) {
       return "more than one input file: '" + printable(opt.operands[0]) + "' and '" +

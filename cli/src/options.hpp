@@ -45,6 +45,11 @@ struct RunOptions {
   std::optional<Shape> shape;
   // An option that selects another hypothesis of the program ("x-linked").
   std::string hypothesis_option;
+  // VCF input (kavohw only): the file or "-", and its selections.
+  std::optional<std::string> vcf;
+  std::string samples;   // a file, or a comma list; "^" first excludes
+  std::string regions;   // chr:beg-end,... (needs an index)
+  std::string sex_file;  // sample<TAB>sex lines (1/M male, 2/F female)
 };
 
 // True when some argument starts with "--": the option form.
