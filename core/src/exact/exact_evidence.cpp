@@ -54,7 +54,7 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
     const double first = point[0] / (point[0] + point[1]);
     if (const auto closed = beta_tails(a[0], a[1], first, gap, gap_error, tolerance)) return *closed;
   }
-  const GapTransform transform(a, blocks);
+  GapTransform transform(a, blocks);
   if (!transform.varies()) return certain();  // a flat kernel: f(p) = f* everywhere
   const double y = std::clamp(gap, kSmallestGap, 1e100);
 
@@ -88,10 +88,11 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
   int first = 0;
   if (transform.order() >= kManyCells) {
     const double a = std::max(standard_contour(16).mu_y, saddle);
+    const double log_transform = transform.log_at(a / y);
     constexpr double kDigits[] = {18.0, 36.0, 48.0, 60.0};
     for (int i = 0; i < 4; ++i) {
       digits[i] = kDigits[i];
-      contours[i] = contour_for(a, digits[i]);
+      contours[i] = contour_for(a, digits[i], transform.order(), log_transform);
     }
     margin = 6.0;
     for (int i = 4; i < kRuleCount; ++i) contours[i] = Contour{};
@@ -102,6 +103,8 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
     }
     while (first + 2 < kRuleCount && contours[first + 1].mu_y < 0.8 * saddle) ++first;
   }
+  // Every contour from the first crosses at mu = a / y or further right.
+  transform.expand(contours[first].mu_y / y);
   GapSurvival previous = gap_survival(transform, y, contours[first]);
   for (int i = first + 1; i < kRuleCount && contours[i].nodes > 0; ++i) {
     const GapSurvival current = gap_survival(transform, y, contours[i]);
@@ -114,7 +117,7 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
     // Before the rules settle (a change above 1e-4) nothing is concluded.
     const double relative =
         (change > 1e-4 ? 1.0 : change * std::exp(digits[i - 1] - digits[i] + margin)) +
-        current.relative_error;
+        current.truncation + current.relative_error;
     const double value = std::exp(current.log_value);
     const double density = std::exp(current.log_density);
     r.evidence = std::min(value, 1.0);

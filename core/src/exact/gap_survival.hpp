@@ -35,8 +35,10 @@ struct Contour {
 
 inline constexpr int kMaxContourNodes = 160;
 
-// The contour for a at an error of about exp(-digits) (digits in e-folds).
-Contour contour_for(double mu_y, double digits);
+// The contour for a at an error of about exp(-digits) (digits in e-folds),
+// for a transform of order tau (GapTransform::order) whose logarithm where
+// the contour crosses the real axis is log_transform.
+Contour contour_for(double mu_y, double digits, double order, double log_transform);
 
 // Weideman and Trefethen's own parabola: a = pi N / 12, step 3 / N.
 Contour standard_contour(int nodes);
@@ -48,6 +50,7 @@ struct GapSurvival {
   bool ok = false;            // false: the sum was not positive (no estimate)
   double log_value = 0.0;     // ln P(Y >= y)
   double relative_error = 0.0;  // from rounding
+  double truncation = 0.0;      // the last node's term against the sum
   double log_density = 0.0;   // ln of Y's density at y (for the gap's own error)
 };
 
