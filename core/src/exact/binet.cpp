@@ -55,10 +55,10 @@ int stirling_terms_from(double modulus) {
   return modulus * modulus / 5.0 >= 11.4 * 11.4 ? terms_for(-1.0, modulus * modulus) : 0;
 }
 
-std::complex<double> log_gamma_plus(std::complex<double> z) {
-  // Up by n: ln Gamma(z) = ln Gamma(z + n) - ln(z (z + 1) ... (z + n - 1)),
-  // one logarithm for the product (modulo 2 pi i is enough).
-  std::complex<double> product = z, shifted = z + 1.0;
+std::complex<double> log_gamma_plus(std::complex<double> z, std::complex<double>& product) {
+  // Up by n: ln Gamma(z) = ln Gamma(z + n) - ln(z (z + 1) ... (z + n - 1)).
+  product = z;
+  std::complex<double> shifted = z + 1.0;
   int n = 1;
   double m2 = std::norm(shifted);
   for (; !stirling_accurate(shifted.real(), m2); m2 = std::norm(shifted)) {
@@ -66,8 +66,13 @@ std::complex<double> log_gamma_plus(std::complex<double> z) {
     shifted += 1.0;
     ++n;
   }
-  return stirling_series(shifted, m2) + (shifted - 0.5) * log(shifted) -
-         static_cast<double>(n) - log(product);
+  return stirling_series(shifted, m2) + (shifted - 0.5) * log(shifted) - static_cast<double>(n);
+}
+
+std::complex<double> log_gamma_plus(std::complex<double> z) {
+  std::complex<double> product;
+  const std::complex<double> partial = log_gamma_plus(z, product);
+  return partial - log(product);
 }
 
 std::complex<double> binet(std::complex<double> z) {

@@ -30,6 +30,9 @@ std::complex<double> stirling_series(std::complex<double> z, double modulus_squa
 // ln Gamma(z) + z - ln(2 pi) / 2 (modulo 2 pi i), for small |z| off the
 // non-positive real axis: Stirling's series after shifting z up.
 std::complex<double> log_gamma_plus(std::complex<double> z);
+// The same but for -ln(product): the caller may take one logarithm of many
+// such products.
+std::complex<double> log_gamma_plus(std::complex<double> z, std::complex<double>& product);
 
 // The fewest of its terms that give B(z) to 1e-16 for every z on the contour
 // with |z| >= modulus; 0 when |z| is too small for all eight.

@@ -59,6 +59,9 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
   // poles, in deep tails) its size goes into a separate exponent.
   Complex f[kMaxContourNodes + 1], e[kMaxContourNodes + 1], s_of[kMaxContourNodes + 1];
   bool scaled[kMaxContourNodes + 1];
+  // |M| / |1 - M| beyond 1: how much an error in ln M grows in 1 - M, large
+  // where the contour passes near s = 0 (M near 1).
+  double excess[kMaxContourNodes + 1];
   double largest = 0.0;
   for (int k = 0; k <= n; ++k) {
     const Complex w = mu * nodes.square[k];
@@ -75,11 +78,15 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
       e[k] = log_m;
       largest = std::max(largest, log_m.real());
     }
+    excess[k] = 0.0;
+    if (!scaled[k] && log_m.real() >= -1.0) {
+      excess[k] = std::max(0.0, std::exp(log_m.real()) / std::abs(one_minus_m) - 1.0);
+    }
     f[k] = nodes.growth[k] * one_minus_m * divide(mu * nodes.slope[k], s);
     s_of[k] = s;
   }
 
-  double sum = 0.0, magnitude = 0.0, slope = 0.0, last = 0.0;
+  double sum = 0.0, magnitude = 0.0, slope = 0.0, last = 0.0, amplified = 0.0;
   const double unscaled = std::exp(-largest);
   for (int k = 0; k <= n; ++k) {
     const double weight = k == 0 ? 0.5 : 1.0;
@@ -88,6 +95,7 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
     sum += weight * term.imag();
     last = std::fabs(term.real()) + std::fabs(term.imag());
     magnitude += weight * last;
+    amplified += weight * last * excess[k];
     slope += weight * (term * s_of[k]).imag();
   }
   GapSurvival out;
@@ -100,9 +108,10 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
   // The terms beyond the last node fall faster than geometrically.
   out.truncation = last / sum;
   // Each term carries the transform's rounding, independently of the
-  // others; the transform's constants shift every term alike.
-  out.relative_error =
-      32.0 * std::numeric_limits<double>::epsilon() * magnitude / sum + transform.log_rounding();
+  // others; the transform's constants shift every term alike, and more
+  // where 1 - M cancels.
+  out.relative_error = 32.0 * std::numeric_limits<double>::epsilon() * magnitude / sum +
+                       transform.log_rounding() * (1.0 + amplified / sum);
   out.log_density =
       slope < 0.0 ? scale + std::log(-slope) : -std::numeric_limits<double>::infinity();
   return out;

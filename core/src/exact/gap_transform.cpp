@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
+#include <type_traits>
 
 #include "binet.hpp"
 #include "complex_functions.hpp"
@@ -33,15 +35,47 @@ T cell_term(double c, double delta, T w) {
   return cell_term(c, delta, w, inverse_of(w));
 }
 
+// A product of many factors kept as a complex number and a power of 2, so
+// that one logarithm serves them all (modulo 2 pi i).
+class Product {
+ public:
+  void times(std::complex<double> z) {
+    used_ = true;
+    value_ *= z;
+    const double size = std::fabs(value_.real()) + std::fabs(value_.imag());
+    if (size > 1e150 || size < 1e-150) {
+      int e = 0;
+      std::frexp(size, &e);
+      value_ = {std::ldexp(value_.real(), -e), std::ldexp(value_.imag(), -e)};
+      exponent_ += e;
+    }
+  }
+  std::complex<double> log() const {
+    return used_ ? exact::log(value_) + exponent_ * std::numbers::ln2 : 0.0;
+  }
+
+ private:
+  bool used_ = false;
+  std::complex<double> value_ = 1.0;
+  int exponent_ = 0;
+};
+
 // The same on the contour. Where |z| is too small for Stirling's series
 // alone, the term is ln Gamma(z) + z - ln(2 pi) / 2 - (z - 1/2) ln(c w):
-// ln w is the node's, and the logarithms of z and of 1 + delta / w that the
-// general form would take are not needed.
+// ln w is the node's, the logarithms of z and of 1 + delta / w that the
+// general form would take are not needed, and the shift's product goes into
+// products, whose logarithm the caller subtracts.
 std::complex<double> contour_term(double c, double delta, double log_c, std::complex<double> w,
-                                  std::complex<double> inverse_w, std::complex<double> log_w) {
+                                  std::complex<double> inverse_w, std::complex<double> log_w,
+                                  Product& products) {
   const std::complex<double> z = c * (w + delta);
   const double m2 = z.real() * z.real() + z.imag() * z.imag();
-  if (!stirling_accurate(z.real(), m2)) return log_gamma_plus(z) - (z - 0.5) * (log_c + log_w);
+  if (!stirling_accurate(z.real(), m2)) {
+    std::complex<double> product;
+    const std::complex<double> partial = log_gamma_plus(z, product);
+    products.times(product);
+    return partial - (z - 0.5) * (log_c + log_w);
+  }
   const std::complex<double> b = stirling_series(z, m2);
   if (delta == 0.0) return b;
   return (z - 0.5) * log1p_of(delta * inverse_w) + b;
@@ -180,15 +214,6 @@ void GapTransform::expand(double smallest_modulus) {
   }
 }
 
-double GapTransform::term(const Cell& cell, double w, double inverse_w, double) {
-  return cell_term(cell.c, cell.delta, w, inverse_w);
-}
-
-std::complex<double> GapTransform::term(const Cell& cell, std::complex<double> w,
-                                        std::complex<double> inverse_w, std::complex<double> log_w) {
-  return contour_term(cell.c, cell.delta, cell.log_c, w, inverse_w, log_w);
-}
-
 template <class T>
 T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series) const {
   const T wb = b.shift == 0.0 ? w : w + b.shift;
@@ -197,17 +222,28 @@ T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series) const {
   T sum = b.constant - b.tau * log_wb;
   const bool series = use_series && b.series >= 0;
   const int direct = series ? b.direct : b.count;
-  for (int i = b.first; i < b.first + direct; ++i) {
-    sum += term(cells_[i], wb, inverse, log_wb);
+  if constexpr (std::is_same_v<T, double>) {
+    for (int i = b.first; i < b.first + direct; ++i) sum += cell_term(cells_[i].c, cells_[i].delta, wb, inverse);
+    sum -= cell_term(b.whole.c, b.whole.delta, wb, inverse);
+  } else {
+    Product products, whole_products;
+    for (int i = b.first; i < b.first + direct; ++i) {
+      const Cell& c = cells_[i];
+      sum += contour_term(c.c, c.delta, c.log_c, wb, inverse, log_wb, products);
+    }
+    if (!(series && b.whole_in_series)) {
+      sum -= contour_term(b.whole.c, b.whole.delta, b.whole.log_c, wb, inverse, log_wb, whole_products);
+      sum += whole_products.log();
+    }
+    sum -= products.log();
   }
   if (series) {
     const double* p = series_[b.series];
     T value = p[b.terms - 1];
     for (int n = b.terms - 2; n >= 0; --n) value = p[n] + inverse * value;
     sum += value;
-    if (b.whole_in_series) return sum;
   }
-  return sum - term(b.whole, wb, inverse, log_wb);
+  return sum;
 }
 
 std::complex<double> GapTransform::log_at(std::complex<double> w, std::complex<double> log_w) const {

@@ -77,9 +77,7 @@ class GapTransform {
     double delta;  // a / c - beta_b, >= 0
     double log_c;
   };
-  static double term(const Cell& cell, double w, double inverse_w, double log_w);
-  static std::complex<double> term(const Cell& cell, std::complex<double> w,
-                                   std::complex<double> inverse_w, std::complex<double> log_w);
+
   // Blocks with fewer cells to expand keep to the direct sum.
   static constexpr int kExpandFrom = 6;
   static constexpr int kMaxTerms = 48;
