@@ -48,6 +48,8 @@ bool same(const Contour& a, const Contour& b) {
   return a.nodes == b.nodes && a.step == b.step && a.mu_y == b.mu_y;
 }
 
+double norm_of(Complex z) { return z.real() * z.real() + z.imag() * z.imag(); }
+
 GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& nodes) {
   const Contour& c = nodes.contour;
   const int n = c.nodes;
@@ -80,7 +82,9 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
     }
     excess[k] = 0.0;
     if (!scaled[k] && log_m.real() >= -1.0) {
-      excess[k] = std::max(0.0, std::exp(log_m.real()) / std::abs(one_minus_m) - 1.0);
+      // |M| <= e^0.5 here; only a small |1 - M| matters.
+      const double gap2 = norm_of(one_minus_m);
+      if (gap2 < 2.0) excess[k] = std::max(0.0, 1.65 / std::sqrt(gap2) - 1.0);
     }
     f[k] = nodes.growth[k] * one_minus_m * divide(mu * nodes.slope[k], s);
     s_of[k] = s;
