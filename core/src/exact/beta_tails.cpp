@@ -27,21 +27,22 @@ struct Side {
 // reaches y: Newton's method in x from the quadratic guess; the gap is
 // convex in x, so after the first step every iterate lies beyond the root
 // and the steps shrink monotonically.
-Side end_of(double c_total, double m, double y, int side) {
+// m1 = 1 - m, from c2 / C: near m = 1, 1.0 - m would lose its digits.
+Side end_of(double c_total, double m, double m1, double y, int side) {
   if (m == 0.0 || m == 1.0) {
     // The mode at an end: g = C ln(1 / (1 - q)) (or C ln(1 / q)), whose
     // root is (1 - q) = exp(-y / C).
     const double far = std::exp(-y / c_total), near = -std::expm1(-y / c_total);
     return {far, c_total * near, std::log(near / far) * side};
   }
-  const double xm = std::log(m / (1.0 - m));
-  const double spread = std::sqrt(2.0 * y / (c_total * m * (1.0 - m)));
+  const double xm = std::log(m / m1);
+  const double spread = std::sqrt(2.0 * y / (c_total * m * m1));
   double x = xm + side * spread;
   Side s{};
   for (int i = 0; i < 200; ++i) {
     // q and 1 - q from x without cancellation.
     const double q = 1.0 / (1.0 + std::exp(-x)), q1 = 1.0 / (1.0 + std::exp(x));
-    const double g = c_total * (q * entropy_term(m / q) + q1 * entropy_term((1.0 - m) / q1));
+    const double g = c_total * (q * entropy_term(m / q) + q1 * entropy_term(m1 / q1));
     const double slope = c_total * std::fabs(q - m);
     s = {side < 0 ? q : q1, slope, x};
     const double step = (g - y) / (c_total * (q - m));
@@ -82,15 +83,19 @@ std::optional<ExactEvidence> beta_tails(double a1, double a2, double point, doub
     r.status = ExactStatus::ok;
     return r;
   }
-  // The incomplete beta function's own relative error (below) alone would
-  // miss the tolerance above evidences of 1e-4: the contour at once.
-  if (!(a1 + a2 <= kLargestShapes) || kIbetaRelativeError + kIbetaRelativePerShape * (a1 + a2) > tolerance) {
+  // Y is about a gamma variable of shape 1/2, the evidence about
+  // erfc(sqrt(y)): where the incomplete beta function's own relative error
+  // (below) would miss the tolerance at that evidence, the contour at once.
+  const double rough = std::erfc(std::sqrt(gap));
+  if (!(a1 + a2 <= kLargestShapes) ||
+      (kIbetaRelativeError + kIbetaRelativePerShape * (a1 + a2)) * rough >
+          tolerance * std::min(1.0, 1e4 * rough)) {
     return std::nullopt;
   }
   const double m = c1 / c_total;
   const int point_side = point < m ? -1 : +1;
   const auto end = [&](int side) {
-    return side == point_side ? end_at(c_total, m, point, side) : end_of(c_total, m, gap, side);
+    return side == point_side ? end_at(c_total, m, point, side) : end_of(c_total, m, c2 / c_total, gap, side);
   };
   const BoostPolicy policy;
   double evidence = 0.0, density_sum = 0.0;
