@@ -19,9 +19,11 @@
 // The contour crosses the real axis at s = mu - beta, mu y = a. Weideman and
 // Trefethen's balance is a = pi N / 12 with step 3 / N; a table whose Y is
 // spread like a gamma variable of large shape tau puts its saddle point
-// further right (a about tau), and a larger a needs a finer step and fewer
-// widths: contour_for balances the three errors (the strip of width 1 above,
-// the growth of exp(s y) below, the truncation) at exp(-digits).
+// further right (a about tau), where the transform's phase cancels that of
+// exp(s y): contour_for balances the three errors (the lines above and below
+// the real axis, where the integrand has grown, and the truncation) at
+// exp(-digits) for that shape. Each result also reports the last node's
+// term, which bounds the truncation whatever the design assumed.
 
 #include "gap_transform.hpp"
 
