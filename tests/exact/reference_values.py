@@ -144,6 +144,22 @@ def tables():
     yield "hardy_weinberg", (13,), [rng.randint(0, 30) + 1 for _ in range(91)]
     yield "proportion", (2,), [12, 5, 0.3, 0.7]
     yield "proportion", (3,), [21, 31, 12, 0.3, 0.5, 0.2]
+    # Many cells: a contour crossing near s = 0, large counts in the bulk and
+    # in a deep tail, where the cells' terms are summed as one series.
+    yield "independence", (4, 6), [19, 8, 24, 7, 13, 9, 40, 14, 25, 14, 20, 13, 11, 3, 4, 1, 6, 4,
+                                   11, 5, 1, 4, 4, 2]
+    yield "independence", (6, 3), [13732, 13909, 5747, 47782, 47888, 19802, 39742, 40125, 16421,
+                                   37809, 37787, 15638, 31334, 31729, 12891, 51539, 51607, 21228]
+    yield "independence", (6, 6), [2331, 2970, 2154, 2404, 2666, 2049, 2074, 2840, 2548, 2096, 2374,
+                                   2596, 2059, 2931, 2519, 2219, 2038, 2088, 2444, 2428, 2071, 2246,
+                                   2092, 2564, 2434, 2060, 2846, 2579, 2126, 2970, 2228, 2645, 2642,
+                                   2596, 2970, 2063]
+    # Many cells in the bulk, where two balanced contours once agreed to 1e-8
+    # while both missed by 4e-11.
+    yield "independence", (6, 6), [8991, 6636, 29617, 25488, 28207, 28266, 1930, 1427, 6257, 5269,
+                                   5823, 6018, 2392, 1745, 7823, 6840, 7620, 7480, 2327, 1747, 7792,
+                                   6765, 7332, 7558, 8245, 6031, 26914, 23165, 25483, 25621, 8237,
+                                   6130, 27194, 23264, 26131, 26294]
 
 
 def main():

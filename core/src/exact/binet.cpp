@@ -11,12 +11,6 @@
 namespace kavo::exact {
 namespace {
 
-// Stirling's series B(z) ~ sum_k B_2k / (2k (2k - 1) z^(2k - 1)), terms by
-// Bernoulli numbers B_2 .. B_16.
-constexpr double kStirling[] = {1.0 / 12.0,          -1.0 / 360.0,   1.0 / 1260.0,
-                                -1.0 / 1680.0,       1.0 / 1188.0,   -691.0 / 360360.0,
-                                1.0 / 156.0,         -3617.0 / 122400.0};
-
 // The series' error after n terms is below the next term,
 // |B_2n+2| / ((2n + 2)(2n + 1) |z|^(2n + 1)), times sec(arg z / 2)^(2n + 2):
 // at most 2^(n + 1) in the right half-plane, 3.2^(2n + 2) on the rest of the
@@ -39,6 +33,8 @@ double stirling_series(double z, double modulus_squared) {
   return r * sum;
 }
 
+}  // namespace
+
 // Horner's rule in 1 / z^2 with the complex products written out.
 std::complex<double> stirling_series(std::complex<double> z, double modulus_squared) {
   const double rx = z.real() / modulus_squared, ry = -z.imag() / modulus_squared;  // 1 / z
@@ -53,26 +49,36 @@ std::complex<double> stirling_series(std::complex<double> z, double modulus_squa
   return {rx * sx - ry * sy, rx * sy + ry * sx};
 }
 
-bool series_accurate(double x, double modulus_squared) {
-  return modulus_squared >= (x >= 0.0 ? 130.0 : 650.0);
+
+int stirling_terms_from(double modulus) {
+  // Counted as if in the left half-plane, the worse side.
+  return modulus * modulus / 5.0 >= 11.4 * 11.4 ? terms_for(-1.0, modulus * modulus) : 0;
 }
 
-}  // namespace
-
-std::complex<double> binet(std::complex<double> z) {
-  double m2 = std::norm(z);
-  if (series_accurate(z.real(), m2)) return stirling_series(z, m2);
-  // Up by n: ln Gamma(z) = ln Gamma(z + n) - ln(z (z + 1) ... (z + n - 1)),
-  // one logarithm for the product (modulo 2 pi i is enough).
-  std::complex<double> product = z, shifted = z + 1.0;
+std::complex<double> log_gamma_plus(std::complex<double> z, std::complex<double>& product) {
+  // Up by n: ln Gamma(z) = ln Gamma(z + n) - ln(z (z + 1) ... (z + n - 1)).
+  product = z;
+  std::complex<double> shifted = z + 1.0;
   int n = 1;
-  for (m2 = std::norm(shifted); !series_accurate(shifted.real(), m2); m2 = std::norm(shifted)) {
+  double m2 = std::norm(shifted);
+  for (; !stirling_accurate(shifted.real(), m2); m2 = std::norm(shifted)) {
     product *= shifted;
     shifted += 1.0;
     ++n;
   }
-  return stirling_series(shifted, m2) + (shifted - 0.5) * log(shifted) - (z - 0.5) * log(z) -
-         static_cast<double>(n) - log(product);
+  return stirling_series(shifted, m2) + (shifted - 0.5) * log(shifted) - static_cast<double>(n);
+}
+
+std::complex<double> log_gamma_plus(std::complex<double> z) {
+  std::complex<double> product;
+  const std::complex<double> partial = log_gamma_plus(z, product);
+  return partial - log(product);
+}
+
+std::complex<double> binet(std::complex<double> z) {
+  const double m2 = std::norm(z);
+  if (stirling_accurate(z.real(), m2)) return stirling_series(z, m2);
+  return log_gamma_plus(z) - (z - 0.5) * log(z);
 }
 
 double binet(double x) {

@@ -16,4 +16,26 @@ std::complex<double> binet(std::complex<double> z);
 // For real x > 0.
 double binet(double x);
 
+// Stirling's series B(z) ~ sum_k kStirling[k] / z^(2k + 1), from the
+// Bernoulli numbers B_2 .. B_16.
+inline constexpr double kStirling[] = {1.0 / 12.0,    -1.0 / 360.0,      1.0 / 1260.0,
+                                       -1.0 / 1680.0, 1.0 / 1188.0,      -691.0 / 360360.0,
+                                       1.0 / 156.0,   -3617.0 / 122400.0};
+// Whether Stirling's series alone gives B(z) to 1e-16 (|z| large enough).
+inline bool stirling_accurate(double real, double modulus_squared) {
+  return modulus_squared >= (real >= 0.0 ? 130.0 : 650.0);
+}
+// Its sum, where it is accurate; modulus_squared is |z|^2.
+std::complex<double> stirling_series(std::complex<double> z, double modulus_squared);
+// ln Gamma(z) + z - ln(2 pi) / 2 (modulo 2 pi i), for small |z| off the
+// non-positive real axis: Stirling's series after shifting z up.
+std::complex<double> log_gamma_plus(std::complex<double> z);
+// The same but for -ln(product): the caller may take one logarithm of many
+// such products.
+std::complex<double> log_gamma_plus(std::complex<double> z, std::complex<double>& product);
+
+// The fewest of its terms that give B(z) to 1e-16 for every z on the contour
+// with |z| >= modulus; 0 when |z| is too small for all eight.
+int stirling_terms_from(double modulus);
+
 }  // namespace kavo::exact

@@ -24,6 +24,8 @@ constexpr double kSmallestGap = 1e-100;
 // cells are counted the same way from their nominal error levels, widened
 // by e^6.
 constexpr double kDecadesPerNode = 0.75;
+// The first balanced contour's digits: enough for the rules to settle.
+constexpr double kManyCellsFirstDigits = 18.0;
 
 ExactEvidence certain() {
   ExactEvidence r;
@@ -54,7 +56,7 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
     const double first = point[0] / (point[0] + point[1]);
     if (const auto closed = beta_tails(a[0], a[1], first, gap, gap_error, tolerance)) return *closed;
   }
-  const GapTransform transform(a, blocks);
+  GapTransform transform(a, blocks);
   if (!transform.varies()) return certain();  // a flat kernel: f(p) = f* everywhere
   const double y = std::clamp(gap, kSmallestGap, 1e100);
 
@@ -78,7 +80,8 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
   // a = beta y + 2. Few cells: Weideman and Trefethen's contours of N nodes
   // (a = pi N / 12), from the one crossing near the saddle point on. Many
   // cells (tau from kManyCells): contours balanced for that a at errors of
-  // exp(-18), exp(-36), ..., far cheaper there than raising N.
+  // exp(-18), then what the target needs (exp(-36) at most), ..., far
+  // cheaper there than raising N.
   constexpr int kRuleCount = static_cast<int>(std::size(kStandardNodes));
   constexpr double kManyCells = 12.0;
   const double saddle = std::min(transform.order(), transform.beta() * y + 2.0);
@@ -86,15 +89,21 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
   double digits[kRuleCount];  // each contour's error is about exp(-digits)
   double margin = 0.0;        // e-folds by which the estimate is widened
   int first = 0;
-  if (transform.order() >= kManyCells) {
-    const double a = std::max(standard_contour(16).mu_y, saddle);
-    constexpr double kDigits[] = {18.0, 36.0, 48.0, 60.0};
-    for (int i = 0; i < 4; ++i) {
-      digits[i] = kDigits[i];
-      contours[i] = contour_for(a, digits[i]);
+  const bool many = transform.order() >= kManyCells;
+  // A crossing near s = 0 (a near beta y) would leave 1 - M there to the
+  // rounding of ln M: one unit of a to the right instead.
+  double many_a = std::max(standard_contour(16).mu_y, saddle);
+  if (std::fabs(many_a - transform.beta() * y) < 1.0) many_a = transform.beta() * y + 1.0;
+  const double log_transform = many ? transform.log_at(many_a / y) : 0.0;
+  const auto balanced = [&](int from, double first_digits) {
+    for (int i = from; i < kRuleCount; ++i) {
+      digits[i] = first_digits + 12.0 * (i - from);
+      contours[i] = i < 4 ? contour_for(many_a, digits[i], transform.order(), log_transform) : Contour{};
     }
+  };
+  if (many) {
+    balanced(0, kManyCellsFirstDigits);
     margin = 6.0;
-    for (int i = 4; i < kRuleCount; ++i) contours[i] = Contour{};
   } else {
     for (int i = 0; i < kRuleCount; ++i) {
       contours[i] = standard_contour(kStandardNodes[i]);
@@ -102,7 +111,17 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
     }
     while (first + 2 < kRuleCount && contours[first + 1].mu_y < 0.8 * saddle) ++first;
   }
+  // Every contour from the first crosses at mu = a / y or further right.
+  transform.expand(contours[first].mu_y / y);
   GapSurvival previous = gap_survival(transform, y, contours[first]);
+  if (many && previous.ok) {
+    // The next contour's digits from the target the first one's value sets
+    // (a relative 1e4 tolerance below evidences of 1e-4), widened by e^3.
+    const double log_value = std::min(previous.log_value, 0.0);
+    const double log_target =
+        std::log(tolerance) + std::min(0.0, std::log(1e4) + log_value) - log_value;
+    balanced(1, std::clamp(margin + 3.0 - log_target, kManyCellsFirstDigits + 6.0, 36.0));
+  }
   for (int i = first + 1; i < kRuleCount && contours[i].nodes > 0; ++i) {
     const GapSurvival current = gap_survival(transform, y, contours[i]);
     if (!current.ok) {
@@ -114,7 +133,7 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
     // Before the rules settle (a change above 1e-4) nothing is concluded.
     const double relative =
         (change > 1e-4 ? 1.0 : change * std::exp(digits[i - 1] - digits[i] + margin)) +
-        current.relative_error;
+        current.truncation + current.relative_error;
     const double value = std::exp(current.log_value);
     const double density = std::exp(current.log_density);
     r.evidence = std::min(value, 1.0);

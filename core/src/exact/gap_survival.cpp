@@ -48,6 +48,8 @@ bool same(const Contour& a, const Contour& b) {
   return a.nodes == b.nodes && a.step == b.step && a.mu_y == b.mu_y;
 }
 
+double norm_of(Complex z) { return z.real() * z.real() + z.imag() * z.imag(); }
+
 GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& nodes) {
   const Contour& c = nodes.contour;
   const int n = c.nodes;
@@ -59,6 +61,9 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
   // poles, in deep tails) its size goes into a separate exponent.
   Complex f[kMaxContourNodes + 1], e[kMaxContourNodes + 1], s_of[kMaxContourNodes + 1];
   bool scaled[kMaxContourNodes + 1];
+  // |M| / |1 - M| beyond 1: how much an error in ln M grows in 1 - M, large
+  // where the contour passes near s = 0 (M near 1).
+  double excess[kMaxContourNodes + 1];
   double largest = 0.0;
   for (int k = 0; k <= n; ++k) {
     const Complex w = mu * nodes.square[k];
@@ -75,18 +80,26 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
       e[k] = log_m;
       largest = std::max(largest, log_m.real());
     }
+    excess[k] = 0.0;
+    if (!scaled[k] && log_m.real() >= -1.0) {
+      // |M| <= e^0.5 here; only a small |1 - M| matters.
+      const double gap2 = norm_of(one_minus_m);
+      if (gap2 < 2.0) excess[k] = std::max(0.0, 1.65 / std::sqrt(gap2) - 1.0);
+    }
     f[k] = nodes.growth[k] * one_minus_m * divide(mu * nodes.slope[k], s);
     s_of[k] = s;
   }
 
-  double sum = 0.0, magnitude = 0.0, slope = 0.0;
+  double sum = 0.0, magnitude = 0.0, slope = 0.0, last = 0.0, amplified = 0.0;
   const double unscaled = std::exp(-largest);
   for (int k = 0; k <= n; ++k) {
     const double weight = k == 0 ? 0.5 : 1.0;
     const Complex term = scaled[k] ? exp(Complex(e[k].real() - largest, e[k].imag())) * f[k]
                                    : unscaled * f[k];
     sum += weight * term.imag();
-    magnitude += weight * (std::fabs(term.real()) + std::fabs(term.imag()));
+    last = std::fabs(term.real()) + std::fabs(term.imag());
+    magnitude += weight * last;
+    amplified += weight * last * excess[k];
     slope += weight * (term * s_of[k]).imag();
   }
   GapSurvival out;
@@ -96,10 +109,13 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
   const double scale = std::log(c.step / std::numbers::pi) - beta * y + largest;
   out.ok = true;
   out.log_value = scale + std::log(sum);
+  // The terms beyond the last node fall faster than geometrically.
+  out.truncation = last / sum;
   // Each term carries the transform's rounding, independently of the
-  // others; the transform's constants shift every term alike.
-  out.relative_error =
-      32.0 * std::numeric_limits<double>::epsilon() * magnitude / sum + transform.log_rounding();
+  // others; the transform's constants shift every term alike, and more
+  // where 1 - M cancels.
+  out.relative_error = 32.0 * std::numeric_limits<double>::epsilon() * magnitude / sum +
+                       transform.log_rounding() * (1.0 + amplified / sum);
   out.log_density =
       slope < 0.0 ? scale + std::log(-slope) : -std::numeric_limits<double>::infinity();
   return out;
@@ -109,16 +125,39 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
 
 Contour standard_contour(int nodes) { return {std::numbers::pi * nodes / 12.0, 3.0 / nodes, nodes}; }
 
-Contour contour_for(double mu_y, double digits) {
-  // Above the real axis the strip of width 1 gives exp(-2 pi / h); below,
-  // the best width d gives exp(a (1 + d)^2 - 2 pi d / h), which is
-  // exp(-digits) for 1 / h = (a / pi) (1 + sqrt(1 + digits / a)); the
-  // truncation exp(a (1 - u_max^2)) is exp(-digits) at u_max^2 = 1 + digits / a.
-  const double a = mu_y;
-  const double inverse_step =
-      std::max(digits / (2.0 * std::numbers::pi), a / std::numbers::pi * (1.0 + std::sqrt(1.0 + digits / a)));
-  const double reach = std::sqrt(1.0 + digits / a);
-  const int nodes = std::min(kMaxContourNodes, static_cast<int>(std::ceil(reach * inverse_step)));
+Contour contour_for(double mu_y, double digits, double order, double log_transform) {
+  // The integrand is exp(s y) (1 - M) / s. Y is about a gamma variable of
+  // shape tau, whose transform M falls like |w|^-tau; near the saddle point
+  // (a = tau) its phase cancels that of exp(s y), so that its part falls
+  // like exp(-a u^2) (1 + u^2)^-tau along the contour. On the line at width
+  // d above (below) the real axis that part has grown, against the axis, by
+  // exp(a ((1 -+ d)^2 - 1)) (1 -+ d)^(-2 tau); the part of the 1 by
+  // exp(a ((1 -+ d)^2 - 1)) alone, but it starts smaller by the factor
+  // M(mu - beta) where M is large (tails). The trapezoid rule's error from
+  // each line is exp(-2 pi d / h) times the larger growth: at the best d on
+  // each side, exp(-digits). The truncation likewise, where both parts have
+  // fallen by exp(-digits).
+  const double a = mu_y, tau = order;
+  const double lead = std::max(log_transform, 0.0);  // the 1's part is smaller by this
+  double inverse_step = 0.0;
+  for (const double side : {-1.0, 1.0}) {
+    double best = 1e300;
+    for (double d = 0.05; d < 0.99; d += 0.05) {
+      const double exponential = a * ((1.0 + side * d) * (1.0 + side * d) - 1.0);
+      const double grown = std::max(exponential - 2.0 * tau * std::log1p(side * d), exponential - lead);
+      best = std::min(best, (digits + grown) / (2.0 * std::numbers::pi * d));
+    }
+    inverse_step = std::max(inverse_step, best);
+  }
+  const auto fallen = [&](double u) {
+    return std::min(a * u * u + tau * std::log1p(u * u), a * u * u + lead);
+  };
+  double lo = 0.0, hi = std::sqrt(digits / a);
+  for (int i = 0; i < 40; ++i) {
+    const double u = 0.5 * (lo + hi);
+    (fallen(u) < digits ? lo : hi) = u;
+  }
+  const int nodes = std::min(kMaxContourNodes, static_cast<int>(std::ceil(hi * inverse_step)));
   return {a, 1.0 / inverse_step, nodes};
 }
 

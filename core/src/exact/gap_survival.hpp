@@ -19,9 +19,11 @@
 // The contour crosses the real axis at s = mu - beta, mu y = a. Weideman and
 // Trefethen's balance is a = pi N / 12 with step 3 / N; a table whose Y is
 // spread like a gamma variable of large shape tau puts its saddle point
-// further right (a about tau), and a larger a needs a finer step and fewer
-// widths: contour_for balances the three errors (the strip of width 1 above,
-// the growth of exp(s y) below, the truncation) at exp(-digits).
+// further right (a about tau), where the transform's phase cancels that of
+// exp(s y): contour_for balances the three errors (the lines above and below
+// the real axis, where the integrand has grown, and the truncation) at
+// exp(-digits) for that shape. Each result also reports the last node's
+// term, which bounds the truncation whatever the design assumed.
 
 #include "gap_transform.hpp"
 
@@ -35,8 +37,10 @@ struct Contour {
 
 inline constexpr int kMaxContourNodes = 160;
 
-// The contour for a at an error of about exp(-digits) (digits in e-folds).
-Contour contour_for(double mu_y, double digits);
+// The contour for a at an error of about exp(-digits) (digits in e-folds),
+// for a transform of order tau (GapTransform::order) whose logarithm where
+// the contour crosses the real axis is log_transform.
+Contour contour_for(double mu_y, double digits, double order, double log_transform);
 
 // Weideman and Trefethen's own parabola: a = pi N / 12, step 3 / N.
 Contour standard_contour(int nodes);
@@ -48,6 +52,7 @@ struct GapSurvival {
   bool ok = false;            // false: the sum was not positive (no estimate)
   double log_value = 0.0;     // ln P(Y >= y)
   double relative_error = 0.0;  // from rounding
+  double truncation = 0.0;      // the last node's term against the sum
   double log_density = 0.0;   // ln of Y's density at y (for the gap's own error)
 };
 

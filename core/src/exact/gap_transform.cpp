@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 #include <limits>
+#include <numbers>
+#include <type_traits>
 
 #include "binet.hpp"
 #include "complex_functions.hpp"
@@ -11,7 +13,9 @@ namespace kavo::exact {
 namespace {
 
 double log1p_of(double v) { return std::log1p(v); }
-std::complex<double> log1p_of(std::complex<double> v) { return log1p(v); }
+std::complex<double> log1p_of(std::complex<double> v) {
+  return v.real() * v.real() + v.imag() * v.imag() <= 0.04 ? log1p_small(v) : log1p(v);
+}
 
 double inverse_of(double w) { return 1.0 / w; }
 std::complex<double> inverse_of(std::complex<double> w) { return reciprocal(w); }
@@ -29,6 +33,52 @@ T cell_term(double c, double delta, T w, T inverse_w) {
 template <class T>
 T cell_term(double c, double delta, T w) {
   return cell_term(c, delta, w, inverse_of(w));
+}
+
+// A product of many factors kept as a complex number and a power of 2, so
+// that one logarithm serves them all (modulo 2 pi i).
+class Product {
+ public:
+  void times(std::complex<double> z) {
+    used_ = true;
+    value_ *= z;
+    const double size = std::fabs(value_.real()) + std::fabs(value_.imag());
+    if (size > 1e150 || size < 1e-150) {
+      int e = 0;
+      std::frexp(size, &e);
+      value_ = {std::ldexp(value_.real(), -e), std::ldexp(value_.imag(), -e)};
+      exponent_ += e;
+    }
+  }
+  std::complex<double> log() const {
+    return used_ ? exact::log(value_) + exponent_ * std::numbers::ln2 : 0.0;
+  }
+
+ private:
+  bool used_ = false;
+  std::complex<double> value_ = 1.0;
+  int exponent_ = 0;
+};
+
+// The same on the contour. Where |z| is too small for Stirling's series
+// alone, the term is ln Gamma(z) + z - ln(2 pi) / 2 - (z - 1/2) ln(c w):
+// ln w is the node's, the logarithms of z and of 1 + delta / w that the
+// general form would take are not needed, and the shift's product goes into
+// products, whose logarithm the caller subtracts.
+std::complex<double> contour_term(double c, double delta, double log_c, std::complex<double> w,
+                                  std::complex<double> inverse_w, std::complex<double> log_w,
+                                  Product& products) {
+  const std::complex<double> z = c * (w + delta);
+  const double m2 = z.real() * z.real() + z.imag() * z.imag();
+  if (!stirling_accurate(z.real(), m2)) {
+    std::complex<double> product;
+    const std::complex<double> partial = log_gamma_plus(z, product);
+    products.times(product);
+    return partial - (z - 0.5) * (log_c + log_w);
+  }
+  const std::complex<double> b = stirling_series(z, m2);
+  if (delta == 0.0) return b;
+  return (z - 0.5) * log1p_of(delta * inverse_w) + b;
 }
 
 double log_of(double x) { return std::log(x); }
@@ -62,13 +112,13 @@ GapTransform::GapTransform(std::span<const double> a, std::span<const int> block
           continue;
         }
         const double delta = c == c_max ? 0.0 : 1.0 / c - inv_max;
-        cells_[positive++] = {c, delta};
+        cells_[positive++] = {c, delta, std::log(c)};
         const double term = cell_term(c, delta, beta_b);
         constant -= term;
         magnitude += std::fabs(term);
       }
       b.count = positive - b.first;
-      b.whole = {c_sum, static_cast<double>(size) / c_sum - inv_max};
+      b.whole = {c_sum, static_cast<double>(size) / c_sum - inv_max, std::log(c_sum)};
       const double whole = cell_term(b.whole.c, b.whole.delta, beta_b);
       constant += whole;
       magnitude += std::fabs(whole);
@@ -88,27 +138,124 @@ GapTransform::GapTransform(std::span<const double> a, std::span<const int> block
   for (int j = 0; j < block_count_; ++j) blocks_[j].shift -= smallest_inverse;
 }
 
+void GapTransform::expand(double smallest_modulus) {
+  // Within a cell's term, log1p(delta zeta) with zeta = 1 / w_b and
+  // z = c w_b (1 + delta zeta) give, as the coefficient of zeta^n,
+  //   c delta (n = 0),  (-1)^n [delta^n / (2n) - c delta^(n+1) / (n (n+1))],
+  // and Stirling's term k / z^m (m odd) adds k c^-m C(n-1, m-1) (-delta)^(n-m)
+  // for n >= m. With |delta zeta| <= kRatio every coefficient is below
+  // kRatio^n / mu^n, so the series is cut where count kRatio^n is negligible.
+  constexpr double kRatio = 0.25;
+  const double mu = smallest_modulus;
+  // |z| >= c (mu - delta) >= c mu (1 - kRatio) along the contour.
+  const auto fits = [&](const Cell& cell) {
+    return cell.delta <= kRatio * mu && stirling_terms_from(cell.c * mu * (1.0 - kRatio)) > 0;
+  };
+  int series = 0;
+  for (int j = 0; j < block_count_; ++j) {
+    Block& b = blocks_[j];
+    b.series = -1;
+    b.direct = b.count;
+    b.whole_in_series = false;
+    Cell* first = cells_ + b.first;
+    Cell* split = std::partition(first, first + b.count, [&](const Cell& c) { return !fits(c); });
+    const int expanded = static_cast<int>(first + b.count - split);
+    if (expanded < kExpandFrom || series == kMaxSeries) continue;
+    b.direct = static_cast<int>(split - first);
+    b.whole_in_series = fits(b.whole);
+    double ratio = 0.0, smallest_c = b.whole_in_series ? b.whole.c : 1e300;
+    for (const Cell* c = split; c != first + b.count; ++c) {
+      ratio = std::max(ratio, c->delta / mu);
+      smallest_c = std::min(smallest_c, c->c);
+    }
+    if (b.whole_in_series) ratio = std::max(ratio, b.whole.delta / mu);
+    const int stirling = stirling_terms_from(smallest_c * mu * (1.0 - kRatio));
+    // The omitted powers from n = terms on sum to at most
+    // count ratio^terms / (1 - ratio); and at least the Stirling terms' own.
+    int terms = 1;
+    double bound = (expanded + 1) * ratio;
+    while (bound > 7e-19 && terms < kMaxTerms) {
+      bound *= ratio;
+      ++terms;
+    }
+    terms = std::max(terms, 2 * stirling);
+    if (bound > 7e-19 || terms > kMaxTerms) {
+      b.direct = b.count;
+      b.whole_in_series = false;
+      continue;
+    }
+    b.series = series++;
+    b.terms = terms;
+    double* p = series_[b.series];
+    std::fill(p, p + terms, 0.0);
+    const auto add = [&](const Cell& cell, double weight) {
+      const double c = cell.c, d = cell.delta;
+      p[0] += weight * c * d;
+      double power = d, sign = -1.0;  // delta^n, (-1)^n
+      for (int n = 1; n < terms; ++n) {
+        p[n] += weight * sign * (power / (2.0 * n) - c * d * power / (n * (n + 1.0)));
+        power *= d;
+        sign = -sign;
+      }
+      double inverse_c_power = 1.0 / c;  // c^-m
+      for (int k = 0; k < stirling; ++k) {
+        const int m = 2 * k + 1;
+        // C(n - 1, m - 1) (-delta)^(n - m) for n = m, m + 1, ...
+        double factor = weight * kStirling[k] * inverse_c_power;
+        for (int n = m; n < terms; ++n) {
+          p[n] += factor;
+          factor *= -d * n / (n - m + 1.0);
+        }
+        inverse_c_power /= c * c;
+      }
+    };
+    for (const Cell* c = split; c != first + b.count; ++c) add(*c, 1.0);
+    if (b.whole_in_series) add(b.whole, -1.0);
+  }
+}
+
 template <class T>
-T GapTransform::block_log(const Block& b, T w, T log_w) const {
+T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series) const {
   const T wb = b.shift == 0.0 ? w : w + b.shift;
   const T inverse = inverse_of(wb);
-  T sum = b.constant - b.tau * (b.shift == 0.0 ? log_w : log_of(wb));
-  for (int i = b.first; i < b.first + b.count; ++i) {
-    sum += cell_term(cells_[i].c, cells_[i].delta, wb, inverse);
+  const T log_wb = b.shift == 0.0 ? log_w : log_of(wb);
+  T sum = b.constant - b.tau * log_wb;
+  const bool series = use_series && b.series >= 0;
+  const int direct = series ? b.direct : b.count;
+  if constexpr (std::is_same_v<T, double>) {
+    for (int i = b.first; i < b.first + direct; ++i) sum += cell_term(cells_[i].c, cells_[i].delta, wb, inverse);
+    sum -= cell_term(b.whole.c, b.whole.delta, wb, inverse);
+  } else {
+    Product products, whole_products;
+    for (int i = b.first; i < b.first + direct; ++i) {
+      const Cell& c = cells_[i];
+      sum += contour_term(c.c, c.delta, c.log_c, wb, inverse, log_wb, products);
+    }
+    if (!(series && b.whole_in_series)) {
+      sum -= contour_term(b.whole.c, b.whole.delta, b.whole.log_c, wb, inverse, log_wb, whole_products);
+      sum += whole_products.log();
+    }
+    sum -= products.log();
   }
-  return sum - cell_term(b.whole.c, b.whole.delta, wb, inverse);
+  if (series) {
+    const double* p = series_[b.series];
+    T value = p[b.terms - 1];
+    for (int n = b.terms - 2; n >= 0; --n) value = p[n] + inverse * value;
+    sum += value;
+  }
+  return sum;
 }
 
 std::complex<double> GapTransform::log_at(std::complex<double> w, std::complex<double> log_w) const {
   std::complex<double> sum = 0.0;
-  for (int j = 0; j < block_count_; ++j) sum += block_log(blocks_[j], w, log_w);
+  for (int j = 0; j < block_count_; ++j) sum += block_log(blocks_[j], w, log_w, true);
   return sum;
 }
 
 double GapTransform::log_at(double w) const {
   double sum = 0.0;
   const double log_w = std::log(w);
-  for (int j = 0; j < block_count_; ++j) sum += block_log(blocks_[j], w, log_w);
+  for (int j = 0; j < block_count_; ++j) sum += block_log(blocks_[j], w, log_w, false);
   return sum;
 }
 

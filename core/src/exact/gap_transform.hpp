@@ -27,6 +27,12 @@
 // tau_b = (positive cells - 1) / 2 + zero cells, K_b the constant that makes
 // the transform 1 at s = 0. Every term stays of moderate size for any
 // parameters. Reentrant; no allocation after construction.
+//
+// On a contour where |w_b| >= mu, the cells whose delta_i is small against
+// mu and whose z_i is large enough for a fixed number of Stirling terms
+// have a sum that is one power series in 1 / w_b (expand): its
+// coefficients are sums over the cells, so a node costs a few dozen
+// multiplications however many cells there are.
 
 #include <complex>
 #include <span>
@@ -57,26 +63,42 @@ class GapTransform {
   // non-positive real axis with |arg w| up to about 150 degrees; log_w is
   // ln w, which the caller may know more cheaply.
   std::complex<double> log_at(std::complex<double> w, std::complex<double> log_w) const;
-  // The same for real w > 0.
+  // The same for real w > 0 (never through the series).
   double log_at(double w) const;
+
+  // Sums the cells that allow it as series in 1 / w_b, valid where every
+  // |w + beta_b - beta| >= smallest_modulus (a parabola of vertex mu with
+  // its focus at -beta keeps |w_b| >= mu); each call replaces the last.
+  void expand(double smallest_modulus);
 
  private:
   struct Cell {
     double c;      // a - 1
     double delta;  // a / c - beta_b, >= 0
+    double log_c;
   };
+
+  // Blocks with fewer cells to expand keep to the direct sum.
+  static constexpr int kExpandFrom = 6;
+  static constexpr int kMaxTerms = 48;
+  static constexpr int kMaxSeries = kMaxCells / kExpandFrom;
   struct Block {
     int first = 0, count = 0;  // positive cells in cells_
+    int direct = 0;            // cells_[first, first + direct) outside the series
+    int series = -1;           // its series in series_, or -1
+    int terms = 0;             // coefficients of 1 / w_b^0 .. ^(terms - 1)
+    bool whole_in_series = false;
     double shift = 0.0;        // beta_b - beta, >= 0
     double tau = 0.0;
     double constant = 0.0;     // K_b
     Cell whole{};              // C and Delta
   };
   template <class T>
-  T block_log(const Block& b, T w, T log_w) const;
+  T block_log(const Block& b, T w, T log_w, bool use_series) const;
 
   Cell cells_[kMaxCells];
   Block blocks_[kMaxCells];
+  double series_[kMaxSeries][kMaxTerms];
   int block_count_ = 0;
   double beta_ = 0.0;
   double order_ = 0.0;
