@@ -131,11 +131,14 @@ TEST(Batch, PriorGoesToTheDirichletParametersOnly) {
 }
 
 TEST(Batch, EmptyInputGivesTheHeaderAlone) {
-  for (const std::string input : {"", "# nothing\n\n", "marker aa ab bb\n"}) {
+  for (const std::string input : {"", "# nothing\n\n", "aa ab bb\n"}) {
     const Captured c = batch(kavo::kHardyWeinberg, input);
     EXPECT_EQ(c.status, 0);
     EXPECT_EQ(c.out, "Aaa\tAab\tAbb\t" + kMonteCarloColumns + "\n");
   }
+  // A header with a name for the label gives the label column, as it would with rows.
+  const Captured labelled = batch(kavo::kHardyWeinberg, "marker aa ab bb\n");
+  EXPECT_EQ(labelled.out, "label\tAaa\tAab\tAbb\t" + kMonteCarloColumns + "\n");
 }
 
 TEST(Batch, SeedOptionChangesTheStreamAndElevenIsTheDefault) {

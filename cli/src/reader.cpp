@@ -1,6 +1,11 @@
 #include "reader.hpp"
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "messages.hpp"
 #include "number_parse.hpp"
@@ -116,27 +121,57 @@ bool is_skipped_line(std::string_view line) {
   return true;
 }
 
+LineReader::LineReader(std::FILE* in, bool (*stop)())
+    : fd_(in != nullptr ? fileno(in) : -1), stop_(stop), buffer_(1 << 16) {}
+
+bool LineReader::fill() {
+  pos_ = end_ = 0;
+  if (eof_ || errno_ != 0 || fd_ < 0) return false;
+  while (true) {
+    if (stop_ != nullptr && stop_()) return false;
+    // Wait in steps, so a stop asked for on another thread is seen.
+    pollfd p{fd_, POLLIN, 0};
+    const int ready = poll(&p, 1, stop_ != nullptr ? 100 : -1);
+    if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
+    const ssize_t got = read(fd_, buffer_.data(), buffer_.size());
+    if (got > 0) {
+      end_ = static_cast<std::size_t>(got);
+      return true;
+    }
+    if (got == 0) {
+      eof_ = true;
+      return false;
+    }
+    if (errno == EINTR || errno == EAGAIN) continue;
+    errno_ = errno;
+    return false;
+  }
+}
+
 bool LineReader::next(std::string& line, bool& too_long) {
   line.clear();
   too_long = false;
   bool any = false;
-  errno = 0;
-  int c;
-  while ((c = getc_unlocked(in_)) != EOF) {
+  while (true) {
+    if (pos_ >= end_ && !fill()) break;
     any = true;
-    ++bytes_;
-    if (c == '\n') break;
-    if (line.size() < kMaxLineBytes) {
-      line.push_back(static_cast<char>(c));
-    } else {
-      too_long = true;
+    const char* start = buffer_.data() + pos_;
+    const std::size_t left = end_ - pos_;
+    const void* newline = std::memchr(start, '\n', left);
+    const std::size_t take =
+        newline != nullptr ? static_cast<std::size_t>(static_cast<const char*>(newline) - start) : left;
+    const std::size_t room = kMaxLineBytes - std::min(kMaxLineBytes, line.size());
+    line.append(start, std::min(take, room));
+    if (take > room) too_long = true;
+    pos_ += take;
+    bytes_ += take;
+    if (newline != nullptr) {
+      ++pos_;
+      ++bytes_;
+      break;
     }
   }
-  if (c == EOF && std::ferror(in_)) {
-    errno_ = errno;
-    return false;
-  }
-  if (!any) return false;
+  if (!any || (errno_ != 0 && line.empty() && !too_long)) return false;
   if (line_number_++ == 0 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
   return true;
 }
