@@ -254,7 +254,11 @@ bool fits(const std::vector<const Field*>& fields, std::size_t n) {
 TableRow read_automatic(const std::vector<Field>& all, const Program& program) {
   TableRow row;
   const auto n = static_cast<std::size_t>(program.value_count);
-  std::vector<const Field*> fields;
+  // Kept between calls on each thread: a row allocates nothing.
+  thread_local std::vector<const Field*> fields;
+  thread_local std::vector<const Field*> placed;
+  thread_local std::vector<const std::string*> texts;
+  fields.clear();
   for (const Field& f : all) {
     if (f.quoted || !f.text.empty()) fields.push_back(&f);
   }
@@ -263,9 +267,9 @@ TableRow read_automatic(const std::vector<Field>& all, const Program& program) {
     // values ("rs1,11,,3"): every field but the trailing empty ones.
     std::size_t end = all.size();
     while (end > 0 && !all[end - 1].quoted && all[end - 1].text.empty()) --end;
-    std::vector<const Field*> placed;
+    placed.clear();
     for (std::size_t i = 0; i < end; ++i) placed.push_back(&all[i]);
-    if (placed.size() != fields.size() && fits(placed, n)) fields = std::move(placed);
+    if (placed.size() != fields.size() && fits(placed, n)) fields.swap(placed);
   }
   std::size_t first = 0;
   if (first_is_label(fields, n)) {
@@ -287,7 +291,7 @@ TableRow read_automatic(const std::vector<Field>& all, const Program& program) {
     }
     return row;
   }
-  std::vector<const std::string*> texts;
+  texts.clear();
   for (std::size_t i = first; i < fields.size(); ++i) texts.push_back(&fields[i]->text);
   if (!read_values(texts, program, row)) return row;
   row.values_read = true;
@@ -307,7 +311,8 @@ TableRow read_columns(const std::vector<Field>& fields, const TableLayout& layou
       row.has_label = true;
     }
   }
-  std::vector<const std::string*> texts;
+  thread_local std::vector<const std::string*> texts;
+  texts.clear();
   for (int i = 0; i < program.value_count; ++i) {
     const auto index = static_cast<std::size_t>(layout.value_index[i]);
     if (index >= fields.size()) {

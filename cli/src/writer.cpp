@@ -17,10 +17,12 @@ void append_number(std::string& out, double value) {
   out.append(buf, res.ptr);
 }
 
-void append_format(std::string& out, const char* format, double value) {
+// As "%e" prints it (six digits after the point, an exponent of at least
+// two digits), without printf's cost: both round the exact binary value.
+void append_e(std::string& out, double value) {
   char buf[64];
-  const int n = std::snprintf(buf, sizeof buf, format, value);
-  out.append(buf, static_cast<std::size_t>(n));
+  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 6);
+  out.append(buf, res.ptr);
 }
 
 }  // namespace
@@ -100,14 +102,14 @@ void append_result(std::string& out, const Result* result) {
     if (exact) {
       append_number(text, value);
     } else {
-      append_format(text, "%e", value);
+      append_e(text, value);
     }
   };
   figure(out, result->evidence);
   out += '\t';
   out += std::to_string(result->draws);
   out += '\t';
-  append_format(out, "%e", result->error);
+  append_e(out, result->error);
   out += '\t';
   figure(out, result->log10_evidence);
   out += '\t';
