@@ -222,3 +222,102 @@ TEST(Batch, AMalformedFirstLineIsARowNotAHeader) {
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[1], "a\tNA\tNA\tNA\t" + kFailedResult);
 }
+
+namespace {
+
+// kavohw in batch mode with the exact default, the table written to `file`.
+Captured batch_to(const std::string& input, const std::string& file, std::vector<std::string> extra) {
+  const std::string in = kavo_test::temp_path("resume.in");
+  kavo_test::write_file(in, input);
+  std::vector<std::string> args = {"--batch", in, "--no-progress", "--output", file};
+  args.insert(args.end(), extra.begin(), extra.end());
+  return run_in_process(kavo::kHardyWeinberg, "kavohw", args);
+}
+
+}  // namespace
+
+TEST(BatchResume, KeptRowsCountTheirFailuresAndTheirPriorOnce) {
+  const std::string panel = "rs1 11 9 3\nrs2 24 x 29\nrs3 0 5 5\nrs4 40 20 40\nrs5 5 0 12\n";
+  const std::string file = kavo_test::temp_path("resume.tsv");
+  const Captured whole = batch_to(panel, file, {"--prior", "1"});
+  ASSERT_EQ(whole.status, 1) << whole.err;
+  const std::string complete = kavo_test::read_file(file);
+  const auto rows = lines_of(complete);
+  ASSERT_EQ(rows.size(), 6u);
+  // Interrupted after the failed row, in the middle of the next.
+  for (const std::size_t kept : {2u, 3u, 5u}) {
+    std::string partial;
+    for (std::size_t i = 0; i <= kept; ++i) partial += rows[i] + "\n";
+    if (kept < 5) partial += rows[kept + 1].substr(0, 6);
+    kavo_test::write_file(file, partial);
+    const Captured resumed = batch_to(panel, file, {"--prior", "1", "--resume"});
+    EXPECT_EQ(kavo_test::read_file(file), complete) << kept;
+    // The failed row kept is told and counted as the first run did.
+    EXPECT_EQ(resumed.status, whole.status) << kept;
+    EXPECT_EQ(resumed.err, whole.err) << kept;
+  }
+  // Another prior would make other values: refused, the file left alone.
+  const Captured other = batch_to(panel, file, {"--prior", "2", "--resume"});
+  EXPECT_EQ(other.status, 1);
+  EXPECT_NE(other.err.find("its row 1 is not line 1 of the input"), std::string::npos) << other.err;
+  EXPECT_EQ(kavo_test::read_file(file), complete);
+}
+
+TEST(BatchResume, RowsWithoutSoundResultsAreComputedAgain) {
+  const std::string panel = "rs1 11 9 3\nrs2 24 49 29\nrs3 40 20 40\n";
+  const std::string file = kavo_test::temp_path("damaged.tsv");
+  ASSERT_EQ(batch_to(panel, file, {"--prior", "1"}).status, 0);
+  const std::string complete = kavo_test::read_file(file);
+  const auto rows = lines_of(complete);
+  ASSERT_EQ(rows.size(), 4u);
+  const auto damaged = [&](std::size_t row, const std::string& text) {
+    std::string out;
+    for (std::size_t i = 0; i < rows.size(); ++i) out += (i == row ? text : rows[i]) + "\n";
+    return out;
+  };
+  const std::string rs2 = "rs2\t25\t50\t30\t";
+  const std::vector<std::string> results = cells_of(rows[2]);
+  ASSERT_EQ(results.size(), 11u);
+  const std::string draws_empty = rs2 + results[4] + "\t\t" + results[6] + "\t" + results[7] + "\t" +
+                                  results[8] + "\t" + results[9] + "\t" + results[10];
+  for (const std::string& bad : {rs2 + "0.5", rs2 + "GARBAGE\t0\t1e-13\t-1\t0.5\t1\t1", draws_empty,
+                                 rs2 + std::string(kFailedResult), rows[2] + "\t7"}) {
+    kavo_test::write_file(file, damaged(2, bad));
+    const Captured resumed = batch_to(panel, file, {"--prior", "1", "--resume"});
+    EXPECT_EQ(resumed.status, 0) << bad << resumed.err;
+    EXPECT_EQ(kavo_test::read_file(file), complete) << bad;
+  }
+}
+
+TEST(Batch, ControlBytesInLabelsAreWrittenEscaped) {
+  const std::string input("r\0s1 12 10 4\nr\x1bs2 25 50 30\n", 27);
+  const Captured c = batch(kavo::kHardyWeinberg, input);
+  EXPECT_EQ(c.status, 0) << c.err;
+  const auto out = lines_of(c.out);
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(cells_of(out[1])[0], "r\\x00s1");
+  EXPECT_EQ(cells_of(out[2])[0], "r\\x1bs2");
+  for (char ch : c.out) EXPECT_TRUE(ch == '\n' || ch == '\t' || static_cast<unsigned char>(ch) >= 0x20);
+}
+
+TEST(Batch, AColumnNamedTwiceIsAmbiguous) {
+  const std::string input = "id,aa,aa,bb\nrs1,12,10,4\n";
+  const Captured c = batch(kavo::kHardyWeinberg, input, {"--value-columns", "aa,aa,bb"});
+  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(c.out, "");
+  EXPECT_NE(c.err.find("kavohw ERROR : ambiguous column name 'aa'"), std::string::npos) << c.err;
+  // A name used once is found even when another is repeated.
+  const Captured fine = batch(kavo::kHardyWeinberg, "x,x,aa,ab,bb\n1,2,12,10,4\n",
+                              {"--value-columns", "aa,ab,bb"});
+  EXPECT_EQ(fine.status, 0) << fine.err;
+}
+
+TEST(Batch, EveryRowEchoesItsValuesAfterThePrior) {
+  // A row failing for its label shows its values as a computed row does.
+  const Captured c = batch(kavo::kHardyWeinberg, "rs1 11 9 3\n24 49 29\n", {"--prior", "1"});
+  EXPECT_EQ(c.status, 1);
+  const auto out = lines_of(c.out);
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(out[1].substr(0, 12), "rs1\t12\t10\t4\t");
+  EXPECT_EQ(out[2], "NA\t25\t50\t30\t" + std::string(kFailedResult));
+}
