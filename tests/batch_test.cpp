@@ -58,7 +58,7 @@ TEST(Batch, LabelledPanelWithHeaderCommentsCrlfAndABadRow) {
       "rs5 1 2\r\n"
       "rs6,2,1,5\r\n";
   const Captured c = batch(kavo::kHardyWeinberg, input, {"--prior", "1", "--threads", "2"});
-  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(c.status, 0);  // NA rows are results, not a failed run
   const auto out = lines_of(c.out);
   ASSERT_EQ(out.size(), 7u);
   for (const std::string& line : out) ASSERT_EQ(cells_of(line).size(), 11u) << line;
@@ -76,6 +76,11 @@ TEST(Batch, LabelledPanelWithHeaderCommentsCrlfAndABadRow) {
             "kavohw ERROR : 2 of 6 rows failed\n");
   // The values shown are those used, after the prior.
   EXPECT_EQ(cells_of(out[1])[1], "12");
+  // --strict makes a failed row fail the run; the table is the same.
+  const Captured strict = batch(kavo::kHardyWeinberg, input, {"--prior", "1", "--threads", "2", "--strict"});
+  EXPECT_EQ(strict.status, 1);
+  EXPECT_EQ(strict.out, c.out);
+  EXPECT_EQ(strict.err, c.err);
 }
 
 TEST(Batch, EveryProgramMatchesItsPositionalRunWithAnyThreadCount) {
@@ -122,7 +127,7 @@ TEST(Batch, PriorGoesToTheDirichletParametersOnly) {
   EXPECT_EQ(cells[3], single_run(kavo::kProportion, {"3", "5", "0.4"}));
   // Without the prior a count below 1 is refused, each row on its own.
   const Captured refused = batch(kavo::kIndependence, "0.5 2 3 4\n5 6 7 8\n");
-  EXPECT_EQ(refused.status, 1);
+  EXPECT_EQ(refused.status, 0);  // NA rows are results, not a failed run
   ASSERT_EQ(lines_of(refused.out).size(), 3u) << refused.err;
   EXPECT_EQ(lines_of(refused.out)[1], "0.5\t2\t3\t4\t" + kFailedResult);
   EXPECT_NE(lines_of(refused.out)[2].find("e-0"), std::string::npos);
@@ -150,7 +155,7 @@ TEST(Batch, SeedOptionChangesTheStreamAndElevenIsTheDefault) {
 
 TEST(Batch, LabelInAnUnlabelledInputIsAFailedRowNotADroppedLabel) {
   const Captured c = batch(kavo::kHardyWeinberg, "3 2 1.5\nrs9 3 2 1.5\n");
-  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(c.status, 0);  // NA rows are results, not a failed run
   ASSERT_EQ(lines_of(c.out).size(), 3u) << c.err;
   EXPECT_EQ(lines_of(c.out)[2], "3\t2\t1.5\t" + kFailedResult);
   EXPECT_NE(c.err.find("line 2: a label ('rs9'), but the first table has none"), std::string::npos);
@@ -217,7 +222,7 @@ TEST(BatchLine, SplitsLabelsAndCountsFields) {
 
 TEST(Batch, AMalformedFirstLineIsARowNotAHeader) {
   const Captured c = batch(kavo::kHardyWeinberg, "a b c d e f g 9\n3 2 1.5\n");
-  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(c.status, 0);  // NA rows are results, not a failed run
   const auto out = lines_of(c.out);
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[1], "a\tNA\tNA\tNA\t" + kFailedResult);
@@ -240,7 +245,7 @@ TEST(BatchResume, KeptRowsCountTheirFailuresAndTheirPriorOnce) {
   const std::string panel = "rs1 11 9 3\nrs2 24 x 29\nrs3 0 5 5\nrs4 40 20 40\nrs5 5 0 12\n";
   const std::string file = kavo_test::temp_path("resume.tsv");
   const Captured whole = batch_to(panel, file, {"--prior", "1"});
-  ASSERT_EQ(whole.status, 1) << whole.err;
+  ASSERT_EQ(whole.status, 0) << whole.err;
   const std::string complete = kavo_test::read_file(file);
   const auto rows = lines_of(complete);
   ASSERT_EQ(rows.size(), 6u);
@@ -315,7 +320,7 @@ TEST(Batch, AColumnNamedTwiceIsAmbiguous) {
 TEST(Batch, EveryRowEchoesItsValuesAfterThePrior) {
   // A row failing for its label shows its values as a computed row does.
   const Captured c = batch(kavo::kHardyWeinberg, "rs1 11 9 3\n24 49 29\n", {"--prior", "1"});
-  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(c.status, 0);  // NA rows are results, not a failed run
   const auto out = lines_of(c.out);
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[1].substr(0, 12), "rs1\t12\t10\t4\t");

@@ -231,6 +231,7 @@ std::string parse_options(int argc, char** argv, Program& program, RunOptions& o
       else if (name == "progress") opt.progress = 1;
       else if (name == "no-progress") opt.progress = 0;
       else if (name == "resume") opt.resume = true;
+      else if (name == "strict") opt.strict = true;
       else if (name == "header") opt.header = 1;
       else if (name == "no-header") opt.header = 0;
       else return "unknown option '" + printable(arg) + "' (see --help)";
@@ -270,13 +271,16 @@ void print_option_usage(std::FILE* stream, const char* program) {
       "                       k alleles (kavohw: A11 A12 A22 A13 A23 A33 ...), c categories\n"
       "                       (kavoprop: A1 .. Ac p1 .. pc); cells row-major, at most 100\n"
       "  --progress, --no-progress  progress on standard error (default: on a terminal)\n"
+      "  --strict             exit 1 when any row has no evidence (default: 0 once\n"
+      "                       every row is written; a summary on standard error)\n"
       "Input: fields separated by tabs, commas or spaces (a line with a tab is split on\n"
       "tabs only, likewise commas); \"double quotes\" around a field as in CSV. Blank lines\n"
       "and lines starting with # are skipped; a first line with no number is a header.\n"
       "Output: tab-separated; label, values used, evidence, draws, half_width\n"
       "(monte_carlo) or error_bound (exact), log10_evidence, sev, g2 and df; NA in\n"
-      "all seven for a row that cannot be computed. Exits 1 if any row failed; 130\n"
-      "or 143 when interrupted.\n",
+      "all seven for a row that cannot be computed. Exits 0 once every row is written\n"
+      "(1 with --strict if a row failed, or for one table that failed), 1 on a usage or\n"
+      "I/O error, 130, 143 or 129 when interrupted.\n",
       program, program);
 }
 
