@@ -326,3 +326,34 @@ TEST(Batch, EveryRowEchoesItsValuesAfterThePrior) {
   EXPECT_EQ(out[1].substr(0, 12), "rs1\t12\t10\t4\t");
   EXPECT_EQ(out[2], "NA\t25\t50\t30\t" + std::string(kFailedResult));
 }
+
+TEST(Batch, PlinkReportsAreReadByTheirColumnNames) {
+  // plink2's .hardy: a '#CHROM' header, tab-separated; CHROM and ID kept.
+  const std::string hardy =
+      "#CHROM\tID\tA1\tAX\tHOM_A1_CT\tHET_A1_CT\tTWO_AX_CT\tO(HET_A1)\tE(HET_A1)\tP\n"
+      "1\trs1\tA\tG\t11\t9\t3\t0.39\t0.41\t0.8\n"
+      "1\t17\tC\tT\t24\t49\t29\t0.48\t0.49\t0.9\n";
+  const Captured two = batch(kavo::kHardyWeinberg, hardy, {"--prior", "1"});
+  EXPECT_EQ(two.status, 0) << two.err;
+  auto out = lines_of(two.out);
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(out[0], "CHROM\tID\tHOM_A1_CT\tHET_A1_CT\tTWO_AX_CT\t" + kMonteCarloColumns);
+  EXPECT_EQ(cells_of(out[2])[1], "17");  // a numeric id stays an id
+  EXPECT_EQ(cells_of(out[1])[5], single_run(kavo::kHardyWeinberg, {"12", "10", "4"}));
+  // plink 1.9's .hwe: space-aligned, the counts written AA/AB/BB.
+  const std::string hwe =
+      " CHR  SNP     TEST   A1   A2        GENO   O(HET)   E(HET)      P\n"
+      "   1  rs1  ALL(NP)    A    G      11/9/3   0.3913   0.4121    0.8\n"
+      "   1  rs2  ALL(NP)    C    T     24/x/29   0.4804   0.4948    0.9\n";
+  const Captured one = batch(kavo::kHardyWeinberg, hwe, {"--prior", "1"});
+  out = lines_of(one.out);
+  ASSERT_EQ(out.size(), 3u) << one.err;
+  EXPECT_EQ(out[0], "CHR\tSNP\tTEST\tAaa\tAab\tAbb\t" + kMonteCarloColumns);
+  EXPECT_EQ(cells_of(out[1])[6], single_run(kavo::kHardyWeinberg, {"12", "10", "4"}));
+  EXPECT_EQ(out[2], "1\trs2\tALL(NP)\tNA\tNA\tNA\t" + std::string(kFailedResult));
+  // Any '#' header naming the columns asked for is a header; other '#' lines are comments.
+  const Captured named = batch(kavo::kHardyWeinberg, "# panel 7\n#id aa ab bb\nrs1 11 9 3\n",
+                               {"--prior", "1", "--label-column", "id", "--value-columns", "aa,ab,bb"});
+  ASSERT_EQ(lines_of(named.out).size(), 2u) << named.err;
+  EXPECT_EQ(lines_of(named.out)[0], "id\taa\tab\tbb\t" + kMonteCarloColumns);
+}

@@ -1,5 +1,7 @@
 #include "table_source.hpp"
 
+#include <string_view>
+
 #include "writer.hpp"
 
 namespace kavo::cli {
@@ -42,10 +44,34 @@ LineTables::LineTables(std::FILE* in, const Program& program, const RunOptions& 
   }
 }
 
+namespace {
+
+// A line starting with '#' (after blanks) that names the columns a run
+// reads is a header, as plink's reports write theirs ("#CHROM ..."); other
+// such lines are comments.
+std::string_view after_hash(std::string_view line) {
+  const std::size_t hash = line.find('#');
+  return hash == std::string_view::npos ? line : line.substr(hash + 1);
+}
+
+}  // namespace
+
 bool LineTables::read(RawRecord& record) {
   while (lines_.next(record.text, record.too_long)) {
     record.line = lines_.line_number();
-    if (!record.too_long && is_skipped_line(record.text)) continue;
+    if (!record.too_long && is_skipped_line(record.text)) {
+      if (settled_ || has_header_ || record.text.find('#') == std::string::npos) continue;
+      std::vector<Field> fields;
+      std::string problem;
+      const std::string_view rest = after_hash(record.text);
+      const Separator separator = detect_separator(rest);
+      if (!split_fields(rest, separator, fields, problem) || fields.empty()) continue;
+      if (!take_report_header(fields) && !names_wanted_columns(fields)) continue;
+      separator_ = separator;
+      header_ = std::move(fields);
+      has_header_ = true;
+      continue;
+    }
     if (settled_) return true;
     if (settle(record)) return true;
     if (!fatal_.empty()) return false;
@@ -79,6 +105,7 @@ bool LineTables::settle(const RawRecord& record) {
         fatal_ = "the header line " + std::to_string(record.line) + ": " + problem;
         return false;
       }
+      take_report_header(fields);
       header_ = std::move(fields);
       has_header_ = true;
       return false;
@@ -95,10 +122,118 @@ bool LineTables::settle(const RawRecord& record) {
   return true;
 }
 
+// Whether a header names every column given by name in the options.
+bool LineTables::names_wanted_columns(const std::vector<Field>& header) const {
+  const auto has = [&](const std::string& name) {
+    for (const Field& f : header) {
+      if (f.text == name) return true;
+    }
+    return false;
+  };
+  bool any = false;
+  if (opt_.label_column && opt_.label_column->position == 0) {
+    if (!has(opt_.label_column->name)) return false;
+    any = true;
+  }
+  for (const ColumnRef& c : opt_.value_columns) {
+    if (c.position != 0) continue;
+    if (!has(c.name)) return false;
+    any = true;
+  }
+  return any;
+}
+
+// Takes a genotype report's layout from its header, for a two-allele
+// Hardy-Weinberg run without column options: plink2's .hardy (HOM_A1_CT,
+// HET_A1_CT, TWO_AX_CT) or plink 1.9's .hwe (GENO, "AA/AB/BB").
+bool LineTables::take_report_header(const std::vector<Field>& header) {
+  if (program_.hypothesis != Hypothesis::hardy_weinberg || program_.value_count != 3 ||
+      !opt_.value_columns.empty() || opt_.label_column) {
+    return false;
+  }
+  const auto index = [&](std::string_view name) {
+    for (std::size_t i = 0; i < header.size(); ++i) {
+      if (header[i].text == name) return static_cast<int>(i);
+    }
+    return -1;
+  };
+  const int hom = index("HOM_A1_CT"), het = index("HET_A1_CT"), other = index("TWO_AX_CT");
+  const int genotypes = index("GENO");
+  std::vector<std::string_view> kept;
+  if (hom >= 0 && het >= 0 && other >= 0) {
+    layout_.by_columns = true;
+    layout_.value_index[0] = hom;
+    layout_.value_index[1] = het;
+    layout_.value_index[2] = other;
+    kept = {"CHROM", "POS", "ID"};
+  } else if (genotypes >= 0) {
+    genotypes_index_ = genotypes;
+    kept = {"CHR", "SNP", "TEST"};
+  } else {
+    return false;
+  }
+  report_ = true;
+  for (std::string_view name : kept) {
+    if (const int i = index(name); i >= 0) {
+      leading_index_.push_back(i);
+      leading_names_.emplace_back(name);
+    }
+  }
+  return true;
+}
+
+// A report's row: its leading fields, and its counts.
+TableRow LineTables::read_report(const std::vector<Field>& fields, std::string& leading) const {
+  TableRow table;
+  for (const int i : leading_index_) {
+    if (static_cast<std::size_t>(i) < fields.size()) {
+      append_field(leading, fields[static_cast<std::size_t>(i)].text);
+    } else {
+      leading += "NA";
+      if (table.error.empty()) {
+        table.error = "no column " + std::to_string(i + 1) + " (the line has " +
+                      std::to_string(fields.size()) + " fields)";
+      }
+    }
+    leading += '\t';
+  }
+  if (genotypes_index_ < 0) {
+    TableRow values = read_table(fields, layout_, program_);
+    if (table.error.empty()) return values;
+    values.error = table.error;
+    return values;
+  }
+  if (static_cast<std::size_t>(genotypes_index_) >= fields.size()) {
+    if (table.error.empty()) table.error = "no column " + std::to_string(genotypes_index_ + 1);
+    return table;
+  }
+  // "AA/AB/BB" as three fields.
+  std::vector<Field> counts;
+  const std::string& text = fields[static_cast<std::size_t>(genotypes_index_)].text;
+  std::size_t start = 0;
+  while (true) {
+    const std::size_t slash = text.find('/', start);
+    counts.push_back(Field{text.substr(start, slash - start), false});
+    if (slash == std::string::npos) break;
+    start = slash + 1;
+  }
+  if (counts.size() != 3) {
+    if (table.error.empty()) table.error = "genotype counts not written A/B/C: '" + printable(text) + "'";
+    return table;
+  }
+  TableLayout three;
+  three.by_columns = true;
+  three.value_count = 3;
+  for (int i = 0; i < 3; ++i) three.value_index[i] = i;
+  TableRow values = read_table(counts, three, program_);
+  if (!table.error.empty()) values.error = table.error;
+  return values;
+}
+
 // Whether the output has a label column: a label column option, or else the
 // first table's label, or a header with one name more than the values.
 void LineTables::settle_labels(const TableRow* first) {
-  if (layout_.by_columns) {
+  if (report_ || layout_.by_columns) {
     labelled_ = layout_.label_index >= 0;
     return;
   }
@@ -111,7 +246,7 @@ void LineTables::settle_labels(const TableRow* first) {
 // Columns given by name are looked up in the header; a name the header has
 // twice cannot say which is meant.
 bool LineTables::resolve_names() {
-  if (!layout_.by_columns) return true;
+  if (!layout_.by_columns || opt_.value_columns.empty()) return true;
   const auto find = [&](const std::string& name, int& index) {
     index = -1;
     for (std::size_t i = 0; i < header_.size(); ++i) {
@@ -145,15 +280,21 @@ void LineTables::parse(const RawRecord& record, RowInput& row) const {
     fill_row(none, program_, opt_.prior, row);
     row.failure = "line longer than " + std::to_string(LineReader::kMaxLineBytes) + " bytes";
     if (labelled_) row.leading = "NA\t";
+    for (std::size_t i = 0; i < leading_index_.size(); ++i) row.leading += "NA\t";
     return;
   }
   thread_local std::vector<Field> fields;
   thread_local std::string problem;
   TableRow table;
-  if (split_fields(record.text, separator_, fields, problem)) {
-    table = read_table(fields, layout_, program_);
-  } else {
+  if (!split_fields(record.text, separator_, fields, problem)) {
     table.error = problem;
+    if (report_) {
+      for (std::size_t i = 0; i < leading_index_.size(); ++i) row.leading += "NA\t";
+    }
+  } else if (report_) {
+    table = read_report(fields, row.leading);
+  } else {
+    table = read_table(fields, layout_, program_);
   }
   fill_row(table, program_, opt_.prior, row);
   row.failure = std::move(table.error);
@@ -177,6 +318,7 @@ void LineTables::parse(const RawRecord& record, RowInput& row) const {
 std::string LineTables::header() const {
   OutputColumns c = columns_of(program_, opt_);
   c.labelled = labelled_;
+  c.leading = leading_names_;
   if (layout_.by_columns && has_header_) {
     const auto name = [&](int index) -> const std::string* {
       if (index < 0 || static_cast<std::size_t>(index) >= header_.size()) return nullptr;

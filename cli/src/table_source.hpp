@@ -31,6 +31,9 @@ class LineTables final : public RowSource {
   bool settle(const RawRecord& record);
   void settle_labels(const TableRow* first);
   bool resolve_names();
+  bool take_report_header(const std::vector<Field>& header);
+  bool names_wanted_columns(const std::vector<Field>& header) const;
+  TableRow read_report(const std::vector<Field>& fields, std::string& leading) const;
 
   LineReader lines_;
   const Program& program_;
@@ -41,6 +44,13 @@ class LineTables final : public RowSource {
   bool has_header_ = false;
   std::vector<Field> header_;
   bool labelled_ = false;
+  // A genotype report's header (plink2's .hardy, plink 1.9's .hwe): its
+  // leading columns (chromosome, position, id, test) are kept, and plink
+  // 1.9's counts come from one column written a/b/c.
+  bool report_ = false;
+  std::vector<int> leading_index_;
+  std::vector<std::string> leading_names_;
+  int genotypes_index_ = -1;
   std::string fatal_;
 };
 

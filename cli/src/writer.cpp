@@ -64,6 +64,7 @@ void append_values(std::string& out, const double* values, int count, bool read)
 
 std::string header_line(const OutputColumns& columns) {
   std::string out;
+  for (const std::string& name : columns.leading) out += tsv_field(name) + '\t';
   if (columns.labelled) out += tsv_field(columns.label_name) + '\t';
   for (const std::string& name : columns.value_names) out += tsv_field(name) + '\t';
   out += columns.method == Method::monte_carlo ? "evidence\tdraws\thalf_width"

@@ -24,6 +24,7 @@ std::string tsv_field(std::string_view text);
 void append_field(std::string& out, std::string_view text);
 
 struct OutputColumns {
+  std::vector<std::string> leading;  // columns before the label and values
   bool labelled = false;
   std::string label_name = "label";
   std::vector<std::string> value_names;  // the program's N names, or the input's
