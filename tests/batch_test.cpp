@@ -61,21 +61,22 @@ TEST(Batch, LabelledPanelWithHeaderCommentsCrlfAndABadRow) {
   EXPECT_EQ(c.status, 0);  // NA rows are results, not a failed run
   const auto out = lines_of(c.out);
   ASSERT_EQ(out.size(), 7u);
-  for (const std::string& line : out) ASSERT_EQ(cells_of(line).size(), 11u) << line;
-  EXPECT_EQ(out[0], "label\tAaa\tAab\tAbb\t" + kMonteCarloColumns);
+  for (const std::string& line : out) ASSERT_EQ(cells_of(line).size(), 12u) << line;
+  EXPECT_EQ(out[0], "label\tAaa\tAab\tAbb\tprior\t" + kMonteCarloColumns);
   EXPECT_EQ(cells_of(out[1])[0], "rs1");
-  EXPECT_EQ(cells_of(out[1])[4], single_run(kavo::kHardyWeinberg, {"12", "10", "4"}));
-  EXPECT_EQ(cells_of(out[2])[4], single_run(kavo::kHardyWeinberg, {"25", "50", "30"}));
-  EXPECT_EQ(out[3], "rs3\tNA\tNA\tNA\t" + kFailedResult);
-  EXPECT_EQ(cells_of(out[4])[4], single_run(kavo::kHardyWeinberg, {"2", "3", "2"}));
-  EXPECT_EQ(out[5], "rs5\tNA\tNA\tNA\t" + kFailedResult);
-  EXPECT_EQ(cells_of(out[6])[4], single_run(kavo::kHardyWeinberg, {"3", "2", "6"}));
+  EXPECT_EQ(cells_of(out[1])[5], single_run(kavo::kHardyWeinberg, {"12", "10", "4"}));
+  EXPECT_EQ(cells_of(out[2])[5], single_run(kavo::kHardyWeinberg, {"25", "50", "30"}));
+  EXPECT_EQ(out[3], "rs3\tNA\tNA\tNA\t1\t" + kFailedResult);
+  EXPECT_EQ(cells_of(out[4])[5], single_run(kavo::kHardyWeinberg, {"2", "3", "2"}));
+  EXPECT_EQ(out[5], "rs5\tNA\tNA\tNA\t1\t" + kFailedResult);
+  EXPECT_EQ(cells_of(out[6])[5], single_run(kavo::kHardyWeinberg, {"3", "2", "6"}));
   EXPECT_EQ(c.err,
             "kavohw ERROR : line 6: invalid number for Aab: 'x'\n"
             "kavohw ERROR : line 8: expected 3 numbers after the label, found 2\n"
             "kavohw ERROR : 2 of 6 rows failed\n");
-  // The values shown are those used, after the prior.
-  EXPECT_EQ(cells_of(out[1])[1], "12");
+  // The counts are shown as given; the prior once, in its own column.
+  EXPECT_EQ(cells_of(out[1])[1], "11");
+  EXPECT_EQ(cells_of(out[1])[4], "1");
   // --strict makes a failed row fail the run; the table is the same.
   const Captured strict = batch(kavo::kHardyWeinberg, input, {"--prior", "1", "--threads", "2", "--strict"});
   EXPECT_EQ(strict.status, 1);
@@ -120,11 +121,12 @@ TEST(Batch, PriorGoesToTheDirichletParametersOnly) {
   EXPECT_EQ(c.status, 0);
   ASSERT_EQ(lines_of(c.out).size(), 2u) << c.err;
   const auto cells = cells_of(lines_of(c.out)[1]);
-  ASSERT_EQ(cells.size(), 10u);
-  EXPECT_EQ(cells[0], "3");
-  EXPECT_EQ(cells[1], "5");
+  ASSERT_EQ(cells.size(), 11u);
+  EXPECT_EQ(cells[0], "2");
+  EXPECT_EQ(cells[1], "4");
   EXPECT_EQ(cells[2], "0.4");
-  EXPECT_EQ(cells[3], single_run(kavo::kProportion, {"3", "5", "0.4"}));
+  EXPECT_EQ(cells[3], "1");
+  EXPECT_EQ(cells[4], single_run(kavo::kProportion, {"3", "5", "0.4"}));
   // Without the prior a count below 1 is refused, each row on its own.
   const Captured refused = batch(kavo::kIndependence, "0.5 2 3 4\n5 6 7 8\n");
   EXPECT_EQ(refused.status, 0);  // NA rows are results, not a failed run
@@ -280,11 +282,11 @@ TEST(BatchResume, RowsWithoutSoundResultsAreComputedAgain) {
     for (std::size_t i = 0; i < rows.size(); ++i) out += (i == row ? text : rows[i]) + "\n";
     return out;
   };
-  const std::string rs2 = "rs2\t25\t50\t30\t";
+  const std::string rs2 = "rs2\t24\t49\t29\t1\t";
   const std::vector<std::string> results = cells_of(rows[2]);
-  ASSERT_EQ(results.size(), 11u);
-  const std::string draws_empty = rs2 + results[4] + "\t\t" + results[6] + "\t" + results[7] + "\t" +
-                                  results[8] + "\t" + results[9] + "\t" + results[10];
+  ASSERT_EQ(results.size(), 12u);
+  const std::string draws_empty = rs2 + results[5] + "\t\t" + results[7] + "\t" + results[8] + "\t" +
+                                  results[9] + "\t" + results[10] + "\t" + results[11];
   for (const std::string& bad : {rs2 + "0.5", rs2 + "GARBAGE\t0\t1e-13\t-1\t0.5\t1\t1", draws_empty,
                                  rs2 + std::string(kFailedResult), rows[2] + "\t7"}) {
     kavo_test::write_file(file, damaged(2, bad));
@@ -317,14 +319,15 @@ TEST(Batch, AColumnNamedTwiceIsAmbiguous) {
   EXPECT_EQ(fine.status, 0) << fine.err;
 }
 
-TEST(Batch, EveryRowEchoesItsValuesAfterThePrior) {
+TEST(Batch, EveryRowEchoesItsValuesAsGivenAndThePriorOnce) {
   // A row failing for its label shows its values as a computed row does.
   const Captured c = batch(kavo::kHardyWeinberg, "rs1 11 9 3\n24 49 29\n", {"--prior", "1"});
   EXPECT_EQ(c.status, 0);  // NA rows are results, not a failed run
   const auto out = lines_of(c.out);
   ASSERT_EQ(out.size(), 3u);
-  EXPECT_EQ(out[1].substr(0, 12), "rs1\t12\t10\t4\t");
-  EXPECT_EQ(out[2], "NA\t25\t50\t30\t" + std::string(kFailedResult));
+  EXPECT_EQ(out[0], "label\tAaa\tAab\tAbb\tprior\t" + kMonteCarloColumns);
+  EXPECT_EQ(out[1].substr(0, 13), "rs1\t11\t9\t3\t1\t");
+  EXPECT_EQ(out[2], "NA\t24\t49\t29\t1\t" + std::string(kFailedResult));
 }
 
 TEST(Batch, PlinkReportsAreReadByTheirColumnNames) {
@@ -337,9 +340,9 @@ TEST(Batch, PlinkReportsAreReadByTheirColumnNames) {
   EXPECT_EQ(two.status, 0) << two.err;
   auto out = lines_of(two.out);
   ASSERT_EQ(out.size(), 3u);
-  EXPECT_EQ(out[0], "CHROM\tID\tHOM_A1_CT\tHET_A1_CT\tTWO_AX_CT\t" + kMonteCarloColumns);
+  EXPECT_EQ(out[0], "CHROM\tID\tHOM_A1_CT\tHET_A1_CT\tTWO_AX_CT\tprior\t" + kMonteCarloColumns);
   EXPECT_EQ(cells_of(out[2])[1], "17");  // a numeric id stays an id
-  EXPECT_EQ(cells_of(out[1])[5], single_run(kavo::kHardyWeinberg, {"12", "10", "4"}));
+  EXPECT_EQ(cells_of(out[1])[6], single_run(kavo::kHardyWeinberg, {"12", "10", "4"}));
   // plink 1.9's .hwe: space-aligned, the counts written AA/AB/BB.
   const std::string hwe =
       " CHR  SNP     TEST   A1   A2        GENO   O(HET)   E(HET)      P\n"
@@ -348,12 +351,12 @@ TEST(Batch, PlinkReportsAreReadByTheirColumnNames) {
   const Captured one = batch(kavo::kHardyWeinberg, hwe, {"--prior", "1"});
   out = lines_of(one.out);
   ASSERT_EQ(out.size(), 3u) << one.err;
-  EXPECT_EQ(out[0], "CHR\tSNP\tTEST\tAaa\tAab\tAbb\t" + kMonteCarloColumns);
-  EXPECT_EQ(cells_of(out[1])[6], single_run(kavo::kHardyWeinberg, {"12", "10", "4"}));
-  EXPECT_EQ(out[2], "1\trs2\tALL(NP)\tNA\tNA\tNA\t" + std::string(kFailedResult));
+  EXPECT_EQ(out[0], "CHR\tSNP\tTEST\tAaa\tAab\tAbb\tprior\t" + kMonteCarloColumns);
+  EXPECT_EQ(cells_of(out[1])[7], single_run(kavo::kHardyWeinberg, {"12", "10", "4"}));
+  EXPECT_EQ(out[2], "1\trs2\tALL(NP)\tNA\tNA\tNA\t1\t" + std::string(kFailedResult));
   // Any '#' header naming the columns asked for is a header; other '#' lines are comments.
   const Captured named = batch(kavo::kHardyWeinberg, "# panel 7\n#id aa ab bb\nrs1 11 9 3\n",
                                {"--prior", "1", "--label-column", "id", "--value-columns", "aa,ab,bb"});
   ASSERT_EQ(lines_of(named.out).size(), 2u) << named.err;
-  EXPECT_EQ(lines_of(named.out)[0], "id\taa\tab\tbb\t" + kMonteCarloColumns);
+  EXPECT_EQ(lines_of(named.out)[0], "id\taa\tab\tbb\tprior\t" + kMonteCarloColumns);
 }

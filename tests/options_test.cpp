@@ -386,11 +386,12 @@ TEST(OptionsSingleTable, OptionsAnywhereMakeOneTableOfTheValues) {
   c = run_in_process(kavo::kIndependence, "kavoind", {"12", "5", "7", "9", "out.txt", "--threads", "2"});
   EXPECT_EQ(c.status, 1);
   EXPECT_NE(c.err.find("found 5 (with options, an output file is --output FILE"), std::string::npos);
-  // A negative number is a value, not an option (the prior may lift it).
+  // A negative number is a value, not an option (the prior may lift it); it is
+  // shown as given, the prior beside it.
   c = run_in_process(kavo::kHardyWeinberg, "kavohw", {"-0.5", "10", "4", "--prior", "3"});
   EXPECT_EQ(c.status, 0) << c.err;
   ASSERT_EQ(lines_of(c.out).size(), 2u);
-  EXPECT_EQ(lines_of(c.out)[1].substr(0, 9), "2.5\t13\t7\t");
+  EXPECT_EQ(lines_of(c.out)[1].substr(0, 12), "-0.5\t10\t4\t3\t");
 }
 
 TEST(OptionsMethod, MethodsByNameAndTheirSettings) {

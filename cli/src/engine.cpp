@@ -154,17 +154,19 @@ void Engine::process(Slot& s) {
   }
   RowInput& row = s.row;
   source_.parse(s.record, row);
-  s.out = row.leading;
-  append_values(s.out, row.values, row.value_count, row.values_read);
+  s.out.clear();
+  append_echo(s.out, row);
   s.failed = false;
   if (!row.failure.empty()) {
     append_result(s.out, nullptr);
     s.failed = true;
     s.reason = row.failure;
   } else {
+    double parameters[kMaxValues];
+    parameters_of(row, parameters);
     const Result result =
         compute(row.hypothesis, row.shape,
-                std::span<const double>(row.values, static_cast<std::size_t>(row.value_count)),
+                std::span<const double>(parameters, static_cast<std::size_t>(row.value_count)),
                 options_.settings, stop_);
     if (result.status == Status::cancelled) {
       s.cancelled = true;

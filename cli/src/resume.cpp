@@ -53,8 +53,8 @@ Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console
   while (more) {
     if (!earlier.next(earlier_row)) break;
     source.parse(record, row);
-    expected = row.leading;
-    append_values(expected, row.values, row.value_count, row.values_read);
+    expected.clear();
+    append_echo(expected, row);
     if (earlier_row.compare(0, expected.size(), expected) != 0) {
       r.problem = "its row " + std::to_string(r.kept + 1) + " is not line " +
                   std::to_string(record.line) + " of the input";
@@ -64,9 +64,11 @@ Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console
     // record itself: unreadable, or values the method refuses.
     std::string reason = row.failure;
     if (reason.empty()) {
+      double parameters[kMaxValues];
+      parameters_of(row, parameters);
       const Status status = validate(
           row.hypothesis, row.shape,
-          std::span<const double>(row.values, static_cast<std::size_t>(row.value_count)), method);
+          std::span<const double>(parameters, static_cast<std::size_t>(row.value_count)), method);
       if (status != Status::ok) reason = describe(status);
     }
     const std::string_view result = std::string_view(earlier_row).substr(expected.size());

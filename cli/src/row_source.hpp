@@ -25,10 +25,21 @@ struct RowInput {
   Hypothesis hypothesis = Hypothesis::independence;
   Shape shape;
   int value_count = 0;
-  bool values_read = false;     // all value_count values parsed (prior added)
-  double values[kMaxValues] = {};
+  int dirichlet_count = 0;      // of the values, those the prior is added to
+  bool values_read = false;     // all value_count values parsed
+  double values[kMaxValues] = {};  // as given
+  // Added to the Dirichlet parameters when computing; shown in a column of
+  // its own when not 0, never added into the values echoed.
+  double prior = 0.0;
   std::string failure;          // why it is not computed; empty when it is
 };
+
+// The values computed with: the prior added to the Dirichlet parameters.
+inline void parameters_of(const RowInput& row, double* parameters) {
+  for (int i = 0; i < row.value_count; ++i) {
+    parameters[i] = row.values[i] + (i < row.dirichlet_count ? row.prior : 0.0);
+  }
+}
 
 class RowSource {
  public:

@@ -1,5 +1,6 @@
 #include "table_source.hpp"
 
+#include <algorithm>
 #include <string_view>
 
 #include "writer.hpp"
@@ -8,22 +9,23 @@ namespace kavo::cli {
 
 namespace {
 
-// The row's values, the prior added to the Dirichlet parameters, and its
-// leading label field; every row echoes its values this way.
+// The row's values as given, and the prior to add; every row echoes its
+// values this way.
 void fill_row(const TableRow& table, const Program& program, double prior, RowInput& row) {
   row.hypothesis = program.hypothesis;
   row.shape = program.shape;
   row.value_count = program.value_count;
+  row.dirichlet_count = program.dirichlet_count;
+  row.prior = prior;
   row.values_read = table.values_read;
   if (!table.values_read) return;
-  for (int i = 0; i < program.value_count; ++i) {
-    row.values[i] = table.values[i] + (i < program.dirichlet_count ? prior : 0.0);
-  }
+  std::copy(table.values, table.values + program.value_count, row.values);
 }
 
 OutputColumns columns_of(const Program& program, const RunOptions& opt) {
   OutputColumns c;
   c.method = opt.settings.method;
+  c.prior_column = opt.prior != 0.0;
   for (int i = 0; i < program.value_count; ++i) c.value_names.emplace_back(program.value_names[i]);
   return c;
 }

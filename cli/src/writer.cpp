@@ -62,11 +62,21 @@ void append_values(std::string& out, const double* values, int count, bool read)
   }
 }
 
+void append_echo(std::string& out, const RowInput& row) {
+  out += row.leading;
+  append_values(out, row.values, row.value_count, row.values_read);
+  if (row.prior != 0.0) {
+    append_number(out, row.prior);
+    out += '\t';
+  }
+}
+
 std::string header_line(const OutputColumns& columns) {
   std::string out;
   for (const std::string& name : columns.leading) out += tsv_field(name) + '\t';
   if (columns.labelled) out += tsv_field(columns.label_name) + '\t';
   for (const std::string& name : columns.value_names) out += tsv_field(name) + '\t';
+  if (columns.prior_column) out += "prior\t";
   out += columns.method == Method::monte_carlo ? "evidence\tdraws\thalf_width"
                                                : "evidence\tdraws\terror_bound";
   out += "\tlog10_evidence\tsev\tg2\tdf\n";

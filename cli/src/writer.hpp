@@ -11,6 +11,7 @@
 #include "kavo/kavo.hpp"
 #include "program.hpp"
 #include "reader.hpp"
+#include "row_source.hpp"
 
 namespace kavo::cli {
 
@@ -28,6 +29,7 @@ struct OutputColumns {
   bool labelled = false;
   std::string label_name = "label";
   std::vector<std::string> value_names;  // the program's N names, or the input's
+  bool prior_column = false;             // a `prior` column after the values
   Method method = Method::exact;
 };
 
@@ -39,6 +41,10 @@ std::string row_prefix(const OutputColumns& columns, const TableRow& row, int va
 // The values as every row echoes them (NA for each when they were not read),
 // each followed by a tab.
 void append_values(std::string& out, const double* values, int count, bool read);
+
+// A row's fields before its result: the leading fields, the values as
+// given, and the prior when it has a column.
+void append_echo(std::string& out, const RowInput& row);
 
 // The evidence, the draws, the error figure, log10_evidence, sev, g2 and df,
 // or NA for each; with the line end.
