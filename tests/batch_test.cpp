@@ -360,3 +360,22 @@ TEST(Batch, PlinkReportsAreReadByTheirColumnNames) {
   ASSERT_EQ(lines_of(named.out).size(), 2u) << named.err;
   EXPECT_EQ(lines_of(named.out)[0], "id\taa\tab\tbb\tprior\t" + kMonteCarloColumns);
 }
+
+TEST(Batch, NumericIdsAndALabelColumnAlone) {
+  // A row with one field more than the values starts with its label, a number or not.
+  Captured c = batch(kavo::kHardyWeinberg, "101 11 9 3\n102 24 49 29\n", {"--prior", "1"});
+  EXPECT_EQ(c.status, 0) << c.err;
+  auto out = lines_of(c.out);
+  ASSERT_EQ(out.size(), 3u);
+  EXPECT_EQ(out[0], "label\tAaa\tAab\tAbb\tprior\t" + kMonteCarloColumns);
+  EXPECT_EQ(cells_of(out[2])[0], "102");
+  EXPECT_EQ(cells_of(out[2])[5], single_run(kavo::kHardyWeinberg, {"25", "50", "30"}));
+  // --label-column alone: the values are the other fields, in order.
+  c = batch(kavo::kHardyWeinberg, "aa,ab,id,bb\n11,9,101,3\n24,49,102\n", {"--prior", "1", "--label-column", "id"});
+  out = lines_of(c.out);
+  ASSERT_EQ(out.size(), 3u) << c.err;
+  EXPECT_EQ(out[0], "id\tAaa\tAab\tAbb\tprior\t" + kMonteCarloColumns);
+  EXPECT_EQ(cells_of(out[1])[5], single_run(kavo::kHardyWeinberg, {"12", "10", "4"}));
+  EXPECT_EQ(out[2], "102\tNA\tNA\tNA\t1\t" + std::string(kFailedResult));
+  EXPECT_NE(c.err.find("expected 3 values beside the label column, found 2"), std::string::npos) << c.err;
+}

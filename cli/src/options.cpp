@@ -176,9 +176,6 @@ std::string check(const Program& program, RunOptions& opt) {
     return "--value-columns needs " + std::to_string(program.value_count) + " columns, found " +
            std::to_string(opt.value_columns.size());
   }
-  if (opt.label_column && opt.value_columns.empty()) {
-    return "--label-column needs --value-columns";
-  }
   bool by_name = opt.label_column && opt.label_column->position == 0;
   for (const ColumnRef& c : opt.value_columns) by_name = by_name || c.position == 0;
   if (by_name && opt.header == 0) return "columns named without a header (see --no-header)";

@@ -242,8 +242,12 @@ bool read_values(const std::vector<const std::string*>& texts, const Program& pr
 
 // The first field is a label when it is not a number, unless it is a value's
 // marker (NA, inf) in a line that holds exactly the values.
+// A number is a label too when the line has one field more than the values
+// (a numeric id).
 bool first_is_label(const std::vector<const Field*>& fields, std::size_t n) {
-  if (fields.empty() || is_number(*fields[0])) return false;
+  if (fields.empty()) return false;
+  if (fields.size() == n + 1) return true;
+  if (is_number(*fields[0])) return false;
   return !(fields.size() == n && is_value_marker(*fields[0]));
 }
 
@@ -286,8 +290,6 @@ TableRow read_automatic(const std::vector<Field>& all, const Program& program) {
     if (numbers < rest) {
       row.error += " and " + std::to_string(rest - numbers) + " other field" +
                    (rest - numbers == 1 ? "" : "s");
-    } else if (!row.has_label && numbers == n + 1) {
-      row.error += " (a numeric label? see --label-column)";
     }
     return row;
   }

@@ -36,6 +36,8 @@ LineTables::LineTables(std::FILE* in, const Program& program, const RunOptions& 
     : lines_(in, stop), program_(program), opt_(opt) {
   layout_.value_count = program.value_count;
   layout_.by_columns = !opt.value_columns.empty();
+  label_only_ = opt.label_column && opt.value_columns.empty();
+  if (label_only_ && opt.label_column->position > 0) label_index_ = opt.label_column->position - 1;
   if (!layout_.by_columns) return;
   if (opt.label_column && opt.label_column->position > 0) {
     layout_.label_index = opt.label_column->position - 1;
@@ -232,9 +234,43 @@ TableRow LineTables::read_report(const std::vector<Field>& fields, std::string& 
   return values;
 }
 
+// With --label-column alone: the label from its column, the values from the
+// other fields, in order.
+TableRow LineTables::read_beside_label(const std::vector<Field>& fields) const {
+  thread_local std::vector<Field> values;
+  values.clear();
+  TableRow row;
+  for (std::size_t i = 0; i < fields.size(); ++i) {
+    if (static_cast<int>(i) == label_index_) continue;
+    values.push_back(fields[i]);
+  }
+  if (label_index_ < 0 || static_cast<std::size_t>(label_index_) >= fields.size()) {
+    row.error = "no column " + std::to_string(label_index_ + 1) + " (the line has " +
+                std::to_string(fields.size()) + " field" + (fields.size() == 1 ? "" : "s") + ")";
+    return row;
+  }
+  if (values.size() != static_cast<std::size_t>(program_.value_count)) {
+    row.error = "expected " + std::to_string(program_.value_count) +
+                " values beside the label column, found " + std::to_string(values.size());
+  } else {
+    TableLayout in_order;
+    in_order.by_columns = true;
+    in_order.value_count = program_.value_count;
+    for (int i = 0; i < program_.value_count; ++i) in_order.value_index[i] = i;
+    row = read_table(values, in_order, program_);
+  }
+  row.has_label = true;
+  row.label = fields[static_cast<std::size_t>(label_index_)].text;
+  return row;
+}
+
 // Whether the output has a label column: a label column option, or else the
 // first table's label, or a header with one name more than the values.
 void LineTables::settle_labels(const TableRow* first) {
+  if (label_only_) {
+    labelled_ = true;
+    return;
+  }
   if (report_ || layout_.by_columns) {
     labelled_ = layout_.label_index >= 0;
     return;
@@ -248,7 +284,11 @@ void LineTables::settle_labels(const TableRow* first) {
 // Columns given by name are looked up in the header; a name the header has
 // twice cannot say which is meant.
 bool LineTables::resolve_names() {
-  if (!layout_.by_columns || opt_.value_columns.empty()) return true;
+  if (label_only_ && opt_.label_column->position == 0) {
+    layout_.by_columns = true;  // for the lookup below
+    layout_.value_count = 0;
+  }
+  if (!layout_.by_columns || (opt_.value_columns.empty() && !label_only_)) return true;
   const auto find = [&](const std::string& name, int& index) {
     index = -1;
     for (std::size_t i = 0; i < header_.size(); ++i) {
@@ -264,8 +304,13 @@ bool LineTables::resolve_names() {
     return index >= 0;
   };
   if (opt_.label_column && opt_.label_column->position == 0 &&
-      !find(opt_.label_column->name, layout_.label_index)) {
+      !find(opt_.label_column->name, label_only_ ? label_index_ : layout_.label_index)) {
     return false;
+  }
+  if (label_only_) {
+    layout_.by_columns = false;
+    layout_.value_count = program_.value_count;
+    return true;
   }
   for (int i = 0; i < program_.value_count; ++i) {
     const ColumnRef& c = opt_.value_columns[static_cast<std::size_t>(i)];
@@ -295,6 +340,8 @@ void LineTables::parse(const RawRecord& record, RowInput& row) const {
     }
   } else if (report_) {
     table = read_report(fields, row.leading);
+  } else if (label_only_) {
+    table = read_beside_label(fields);
   } else {
     table = read_table(fields, layout_, program_);
   }
@@ -321,6 +368,10 @@ std::string LineTables::header() const {
   OutputColumns c = columns_of(program_, opt_);
   c.labelled = labelled_;
   c.leading = leading_names_;
+  if (label_only_ && has_header_ && label_index_ >= 0 &&
+      static_cast<std::size_t>(label_index_) < header_.size()) {
+    c.label_name = header_[static_cast<std::size_t>(label_index_)].text;
+  }
   if (layout_.by_columns && has_header_) {
     const auto name = [&](int index) -> const std::string* {
       if (index < 0 || static_cast<std::size_t>(index) >= header_.size()) return nullptr;

@@ -34,6 +34,7 @@ class LineTables final : public RowSource {
   bool take_report_header(const std::vector<Field>& header);
   bool names_wanted_columns(const std::vector<Field>& header) const;
   TableRow read_report(const std::vector<Field>& fields, std::string& leading) const;
+  TableRow read_beside_label(const std::vector<Field>& fields) const;
 
   LineReader lines_;
   const Program& program_;
@@ -48,6 +49,9 @@ class LineTables final : public RowSource {
   // leading columns (chromosome, position, id, test) are kept, and plink
   // 1.9's counts come from one column written a/b/c.
   bool report_ = false;
+  // --label-column alone: the label's column, the values the other fields.
+  bool label_only_ = false;
+  int label_index_ = -1;
   std::vector<int> leading_index_;
   std::vector<std::string> leading_names_;
   int genotypes_index_ = -1;
