@@ -71,8 +71,8 @@ TEST(Batch, LabelledPanelWithHeaderCommentsCrlfAndABadRow) {
   EXPECT_EQ(out[5], "rs5\tNA\tNA\tNA\t1\t" + kFailedResult);
   EXPECT_EQ(cells_of(out[6])[5], single_run(kavo::kHardyWeinberg, {"3", "2", "6"}));
   EXPECT_EQ(c.err,
-            "kavohw ERROR : line 6: invalid number for Aab: 'x'\n"
-            "kavohw ERROR : line 8: expected 3 numbers after the label, found 2\n"
+            "kavohw ERROR : line 6 (rs3): invalid number for Aab: 'x'\n"
+            "kavohw ERROR : line 8 (rs5): expected 3 numbers after the label, found 2\n"
             "kavohw ERROR : 2 of 6 rows failed\n");
   // The counts are shown as given; the prior once, in its own column.
   EXPECT_EQ(cells_of(out[1])[1], "11");
@@ -160,7 +160,7 @@ TEST(Batch, LabelInAnUnlabelledInputIsAFailedRowNotADroppedLabel) {
   EXPECT_EQ(c.status, 0);  // NA rows are results, not a failed run
   ASSERT_EQ(lines_of(c.out).size(), 3u) << c.err;
   EXPECT_EQ(lines_of(c.out)[2], "3\t2\t1.5\t" + kFailedResult);
-  EXPECT_NE(c.err.find("line 2: a label ('rs9'), but the first table has none"), std::string::npos);
+  EXPECT_NE(c.err.find("line 2 (rs9): a label ('rs9'), but the first table has none"), std::string::npos);
 }
 
 TEST(Batch, BadOptionsAndMissingFilesAreClearErrors) {
@@ -378,4 +378,26 @@ TEST(Batch, NumericIdsAndALabelColumnAlone) {
   EXPECT_EQ(cells_of(out[1])[5], single_run(kavo::kHardyWeinberg, {"12", "10", "4"}));
   EXPECT_EQ(out[2], "102\tNA\tNA\tNA\t1\t" + std::string(kFailedResult));
   EXPECT_NE(c.err.find("expected 3 values beside the label column, found 2"), std::string::npos) << c.err;
+}
+
+TEST(Batch, MessagesNameTheRowAndListEveryFailureBesideTheOutput) {
+  std::string bad;
+  for (int i = 0; i < 130; ++i) bad += "rs" + std::to_string(i) + " 0.5 2 3\n";
+  bad += "rsok 12 10 4\n";
+  const std::string file = kavo_test::temp_path("many.tsv");
+  const Captured c = batch(kavo::kHardyWeinberg, bad, {"--output", file});
+  EXPECT_EQ(c.status, 0);
+  const auto err = lines_of(c.err);
+  ASSERT_EQ(err.size(), 102u);
+  // Only kavoprop has a p0 to speak of.
+  EXPECT_EQ(err[0], "kavohw ERROR : line 1 (rs0): Dirichlet parameters must be greater than 1");
+  EXPECT_EQ(err[100], "kavohw ERROR : 30 more failed rows not shown (their rows hold NA); all 130 are "
+                      "listed in '" + file + ".failures'");
+  const auto listed = lines_of(kavo_test::read_file(file + ".failures"));
+  ASSERT_EQ(listed.size(), 131u);
+  EXPECT_EQ(listed[0], "line\tlabel\treason");
+  EXPECT_EQ(listed[130], "130\trs129\tDirichlet parameters must be greater than 1");
+  const Captured prop = batch(kavo::kProportion, "3 5 1.5\n");
+  EXPECT_NE(prop.err.find("line 1: Dirichlet parameters must be greater than 1 and p0 must be in "
+                          "interval (0,1)"), std::string::npos) << prop.err;
 }

@@ -207,7 +207,7 @@ TEST(OptionsInput, LabelRulesOfLabelledAndUnlabelledFiles) {
   ASSERT_EQ(out.size(), 4u) << c.err;
   EXPECT_EQ(cells_of(out[2])[0], "rs2");
   EXPECT_EQ(cells_of(out[3])[0], "rs3");
-  EXPECT_NE(c.err.find("line 3: expected 3 numbers after the label, found 2\n"), std::string::npos);
+  EXPECT_NE(c.err.find("line 3 (rs3): expected 3 numbers after the label, found 2\n"), std::string::npos);
 }
 
 TEST(OptionsMessages, NameTheFileTheReasonAndTheProgram) {
@@ -220,8 +220,8 @@ TEST(OptionsMessages, NameTheFileTheReasonAndTheProgram) {
   EXPECT_EQ(c.err, "kavohw ERROR : unknown option '-x' (see --help)\nExiting...\n");
   // Control bytes in a message are shown escaped.
   c = hw_batch(std::string("r\x1b]0;x\x07 1 \x01 3\nrs2 1 2\0 3\n", 25));
-  EXPECT_NE(c.err.find("line 1: invalid number for Aab: '\\x01'"), std::string::npos) << c.err;
-  EXPECT_NE(c.err.find("line 2: invalid number for Aab: '2\\x00'"), std::string::npos) << c.err;
+  EXPECT_NE(c.err.find("line 1 (r\\x1b]0;x\\x07): invalid number for Aab: '\\x01'"), std::string::npos) << c.err;
+  EXPECT_NE(c.err.find("line 2 (rs2): invalid number for Aab: '2\\x00'"), std::string::npos) << c.err;
   for (char ch : c.err) EXPECT_TRUE(ch == '\n' || static_cast<unsigned char>(ch) >= 0x20) << c.err;
   // Many failures: 100 messages, a note for the rest, and one summary line.
   std::string bad;
@@ -232,7 +232,7 @@ TEST(OptionsMessages, NameTheFileTheReasonAndTheProgram) {
   EXPECT_EQ(lines_of(c.out).size(), 132u);
   const auto err = lines_of(c.err);
   ASSERT_EQ(err.size(), 102u);
-  EXPECT_EQ(err[99].rfind("kavohw ERROR : line 100: Dirichlet", 0), 0u);
+  EXPECT_EQ(err[99].rfind("kavohw ERROR : line 100 (rs99): Dirichlet", 0), 0u);
   EXPECT_EQ(err[100], "kavohw ERROR : 30 more failed rows not shown (their rows hold NA)");
   EXPECT_EQ(err[101], "kavohw ERROR : 130 of 131 rows failed");
 }
@@ -564,7 +564,7 @@ TEST(OptionsDefault, AParameterOfOneNeedsTheExactMethod) {
   EXPECT_EQ(out[1], "rs1\t1\t10\t4\t" + kFailedResult);
   EXPECT_EQ(cells_of(out[2]).size(), 11u);
   EXPECT_EQ(mc.err,
-            "kavohw ERROR : line 1: a Dirichlet parameter of exactly 1 (a zero count with the "
+            "kavohw ERROR : line 1 (rs1): a Dirichlet parameter of exactly 1 (a zero count with the "
             "uniform prior): only the exact method computes it\n"
             "kavohw ERROR : 1 of 2 rows failed\n");
   // The default method computes both rows.

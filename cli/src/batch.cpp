@@ -156,6 +156,7 @@ int run_with_options(int argc, char** argv, const Program& fixed, ProgramStreams
   const bool show_progress =
       opt.progress == 1 || (opt.progress == -1 && opt.batch && isatty(fileno(io.err)));
   Console console(io.err, name, show_progress, kMessageCap);
+  if (opt.output) console.list_failures_in(*opt.output + ".failures");
   Output out(output.owner ? output.owner.get() : io.out);
   std::unique_ptr<RowSource> source;
   if (opt.batch) {

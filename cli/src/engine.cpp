@@ -174,7 +174,7 @@ void Engine::process(Slot& s) {
       append_result(s.out, &result);
       if (result.status != Status::ok) {
         s.failed = true;
-        s.reason = describe(result.status);
+        s.reason = failure_reason(result.status, row.hypothesis);
       }
     }
   }
@@ -205,7 +205,7 @@ void Engine::write_ready() {
         std::lock_guard<std::mutex> lock(console_mutex_);
         out_.write(batch_);  // the row before its message
         batch_.clear();
-        console_.row_failed(s.record.line, s.reason);
+        console_.row_failed(s.record.line, s.reason, s.row.name);
       }
       bytes += s.record.text.size();
       if (s.record.text.capacity() > kKeptCapacity) std::string().swap(s.record.text);

@@ -69,7 +69,7 @@ Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console
       const Status status = validate(
           row.hypothesis, row.shape,
           std::span<const double>(parameters, static_cast<std::size_t>(row.value_count)), method);
-      if (status != Status::ok) reason = describe(status);
+      if (status != Status::ok) reason = failure_reason(status, row.hypothesis);
     }
     const std::string_view result = std::string_view(earlier_row).substr(expected.size());
     const bool sound = reason.empty() ? is_computed_result(result) : result == kFailedResult;
@@ -78,7 +78,7 @@ Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console
     ++r.kept;
     if (!reason.empty()) {
       ++r.failed;
-      console.row_failed(record.line, reason);
+      console.row_failed(record.line, reason, row.name);
     }
     more = source.read(record);
   }

@@ -22,6 +22,7 @@ struct RawRecord {
 // before the values: a label, a site's columns), the values and the result.
 struct RowInput {
   std::string leading;    // formatted output fields, each followed by a tab
+  std::string name;       // how messages name the row (its label, its id); may be empty
   Hypothesis hypothesis = Hypothesis::independence;
   Shape shape;
   int value_count = 0;

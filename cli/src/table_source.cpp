@@ -183,6 +183,7 @@ bool LineTables::take_report_header(const std::vector<Field>& header) {
       leading_names_.emplace_back(name);
     }
   }
+  name_index_ = index(genotypes >= 0 ? "SNP" : "ID");
   return true;
 }
 
@@ -321,6 +322,7 @@ bool LineTables::resolve_names() {
 
 void LineTables::parse(const RawRecord& record, RowInput& row) const {
   row.leading.clear();
+  row.name.clear();
   row.failure.clear();
   if (record.too_long) {
     TableRow none;
@@ -347,6 +349,10 @@ void LineTables::parse(const RawRecord& record, RowInput& row) const {
   }
   fill_row(table, program_, opt_.prior, row);
   row.failure = std::move(table.error);
+  if (table.has_label) row.name = table.label;
+  if (report_ && name_index_ >= 0 && static_cast<std::size_t>(name_index_) < fields.size()) {
+    row.name = fields[static_cast<std::size_t>(name_index_)].text;
+  }
   if (row.failure.empty()) {
     if (table.has_label && !labelled_) {
       row.failure = "a label ('" + printable(table.label) + "'), but the first table has none";

@@ -55,6 +55,7 @@ class LineTables final : public RowSource {
   std::vector<int> leading_index_;
   std::vector<std::string> leading_names_;
   int genotypes_index_ = -1;
+  int name_index_ = -1;  // the id that names a row in messages
   std::string fatal_;
 };
 
