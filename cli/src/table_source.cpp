@@ -334,18 +334,17 @@ void LineTables::parse(const RawRecord& record, RowInput& row) const {
   }
   thread_local std::vector<Field> fields;
   thread_local std::string problem;
-  TableRow table;
-  if (!split_fields(record.text, separator_, fields, problem)) {
+  // Built in place: a table row is large (room for every value of any shape).
+  const bool split = split_fields(record.text, separator_, fields, problem);
+  TableRow table = !split       ? TableRow{}
+                   : report_    ? read_report(fields, row.leading)
+                   : label_only_ ? read_beside_label(fields)
+                                 : read_table(fields, layout_, program_);
+  if (!split) {
     table.error = problem;
     if (report_) {
       for (std::size_t i = 0; i < leading_index_.size(); ++i) row.leading += "NA\t";
     }
-  } else if (report_) {
-    table = read_report(fields, row.leading);
-  } else if (label_only_) {
-    table = read_beside_label(fields);
-  } else {
-    table = read_table(fields, layout_, program_);
   }
   fill_row(table, program_, opt_.prior, row);
   row.failure = std::move(table.error);
