@@ -5,6 +5,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "kavo/kavo.hpp"
 #include "program.hpp"
@@ -28,7 +29,7 @@ struct RowInput {
   int value_count = 0;
   int dirichlet_count = 0;      // of the values, those the prior is added to
   bool values_read = false;     // all value_count values parsed
-  double values[kMaxValues] = {};  // as given
+  std::vector<double> values;   // as given (value_count of them when read)
   // Added to the Dirichlet parameters when computing; shown in a column of
   // its own when not 0, never added into the values echoed.
   double prior = 0.0;

@@ -19,7 +19,7 @@ void fill_row(const TableRow& table, const Program& program, double prior, RowIn
   row.prior = prior;
   row.values_read = table.values_read;
   if (!table.values_read) return;
-  std::copy(table.values, table.values + program.value_count, row.values);
+  row.values.assign(table.values, table.values + program.value_count);
 }
 
 OutputColumns columns_of(const Program& program, const RunOptions& opt) {
