@@ -53,14 +53,15 @@ void Engine::run(RawRecord* pending) {
   for (std::thread& t : workers) t.join();
   // Rows finished after the last writer looked, when the run was stopped.
   write_ready();
-  if (!header_written_ && source_.fatal().empty() && !stop_.load()) {
+  // A run stopped before its first row still writes the header.
+  if (!header_written_ && source_.fatal().empty()) {
     if (header_.empty()) header_ = source_.header();
     out_.write(header_);
     header_written_ = true;
   }
   out_.flush();
   std::lock_guard<std::mutex> lock(console_mutex_);
-  console_.progress(options_.kept + written_.load(), read_, input_complete_.load(),
+  console_.progress(written_.load(), read_, input_complete_.load(),
                     bytes_read_.load(), options_.input_size, options_.kept);
 }
 
@@ -250,7 +251,7 @@ void Engine::watch() {
     }
     {
       std::lock_guard<std::mutex> console_lock(console_mutex_);
-      console_.progress(options_.kept + written_.load(), read, input_complete_.load(),
+      console_.progress(written_.load(), read, input_complete_.load(),
                         bytes_read_.load(), options_.input_size, options_.kept);
     }
     lock.lock();
