@@ -5,7 +5,8 @@
 #  - Monte Carlo: 3000 rows at precision 0.005 with 1 and 2 threads;
 #  - the time per row outside the computing (reading, parsing, writing): the
 #    CPU time of the exact run on 1 thread less that of the library computing
-#    the same rows alone (bench/panel_compute.cpp), per row.
+#    the same rows alone (bench/panel_compute.cpp), per row; and, directly,
+#    the time per row of a panel whose rows are all refused at validation.
 # Wall times are the best of REPEATS runs (default 3); CPU time is also
 # given, as other work on the machine inflates wall time, not CPU time.
 # Usage: bench/batch_scaling.sh [build-dir] [rows] [repeats]   (default build-bench)
@@ -63,6 +64,16 @@ awk -v one="$one" -v compute="$compute" 'BEGIN {
   split(one, a, " "); split(compute, c, " ");
   printf "computing alone (library, 1 thread): %.2f s CPU, %.3f us a row; outside it: %.3f us a row\n",
     c[3], c[3] / c[1] * 1e6, (a[2] - c[3]) / c[1] * 1e6 }'
+
+# The same path with nothing to compute: every row refused at validation
+# (a negative count), written NA.
+awk -v rows="$rows" 'BEGIN { print "marker\taa\tab\tbb";
+  for (i = 1; i <= rows; i++) printf "rs%d\t%d\t%d\t-%d\n", i, 100 + i % 300, 50 + i % 200, 1 + i % 100 }' \
+  > "$work/refused.tsv"
+refused=$(best_of 1 "$work/refused.tsv" "$work/refused.out")
+awk -v r="$refused" -v n="$rows" 'BEGIN { split(r, a, " ");
+  printf "rows refused at validation (read, parse, validate, write NA), 1 thread: %.2f s (CPU %.2f s), %.3f us a row\n",
+    a[1], a[2], a[2] / n * 1e6 }'
 
 one=$(best_of 1 "$work/mc.tsv" "$work/mc-1.out" --method monte_carlo --precision 0.005)
 two=$(best_of 2 "$work/mc.tsv" "$work/mc-2.out" --method monte_carlo --precision 0.005)
