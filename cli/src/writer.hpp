@@ -73,7 +73,6 @@ class Output {
   bool failed() const { return errno_ != 0; }
   bool pipe_closed() const { return errno_ == EPIPE; }
   int error_number() const { return errno_; }
-  std::FILE* stream() const { return stream_; }
 
  private:
   std::FILE* stream_;
