@@ -136,8 +136,11 @@ TEST(CommandLine, XLinkedHardyWeinbergInTheOptionFormAndBatchMode) {
   out = lines_of(c.out);
   ASSERT_EQ(out.size(), 3u) << c.out;
   EXPECT_EQ(cells_of(out[0])[5], "B");
-  EXPECT_EQ(std::stod(cells_of(out[1])[6]), library({12, 10, 4, 8, 5}).evidence);
-  EXPECT_EQ(std::stod(cells_of(out[2])[6]), library({1, 6, 31, 1, 21}).evidence);
+  // The values as given, the prior once in its own column, then the evidence.
+  EXPECT_EQ(cells_of(out[1])[1], "11");
+  EXPECT_EQ(cells_of(out[0])[6], "prior");
+  EXPECT_EQ(std::stod(cells_of(out[1])[7]), library({12, 10, 4, 8, 5}).evidence);
+  EXPECT_EQ(std::stod(cells_of(out[2])[7]), library({1, 6, 31, 1, 21}).evidence);
 
   c = run_binary("kavoind", {"--x-linked", "1", "2", "3", "4"});
   EXPECT_EQ(c.err, "kavoind ERROR : --x-linked is for kavohw, not kavoind\nExiting...\n");

@@ -7,7 +7,6 @@
 #include <fcntl.h>
 #include <poll.h>
 #include <signal.h>
-#include <spawn.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -24,8 +23,6 @@
 #include "quoted_tsv.hpp"
 #include "test_support.hpp"
 
-extern char** environ;
-
 using kavo_test::Captured;
 using kavo_test::cells_of;
 using kavo_test::kExactColumns;
@@ -36,8 +33,6 @@ using kavo_test::run_binary;
 using kavo_test::run_in_process;
 
 namespace {
-
-using Clock = std::chrono::steady_clock;
 
 // kavohw in batch mode on this input, with these options only.
 Captured hw_run(const std::string& input, const std::vector<std::string>& options) {
@@ -83,24 +78,17 @@ struct Child {
     err_path = kavo_test::temp_path("child.err");
     int fds[2];
     if (pipe(fds) != 0) throw std::runtime_error("pipe");
-    std::vector<std::string> storage = {kavo_test::binary_path(program)};
-    storage.insert(storage.end(), args.begin(), args.end());
-    std::vector<char*> argv;
-    for (auto& s : storage) argv.push_back(s.data());
-    argv.push_back(nullptr);
-    posix_spawn_file_actions_t actions;
-    posix_spawn_file_actions_init(&actions);
-    posix_spawn_file_actions_adddup2(&actions, fds[1], 1);
-    posix_spawn_file_actions_addclose(&actions, fds[0]);
-    posix_spawn_file_actions_addopen(&actions, 2, err_path.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-    posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
-    if (posix_spawn(&pid, storage[0].c_str(), &actions, nullptr, argv.data(), environ) != 0) {
-      throw std::runtime_error("spawn");
-    }
-    posix_spawn_file_actions_destroy(&actions);
+    kavo_test::ChildStreams streams;
+    streams.out_fd = fds[1];
+    streams.close_fd = fds[0];
+    streams.err_path = err_path;
+    pid = kavo_test::spawn(kavo_test::binary_path(program), args, streams);
     close(fds[1]);
     out = fds[0];
   }
+
+  // Whether it is still running.
+  bool running() const { return waitpid(pid, nullptr, WNOHANG) == 0; }
 
   // Reads until `lines` whole lines arrived (or the output ended).
   std::string read_lines(int lines) {
@@ -122,11 +110,9 @@ struct Child {
   }
 
   int wait() {
-    int status = 0;
-    waitpid(pid, &status, 0);
     if (out >= 0) close(out);
     out = -1;
-    return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
+    return kavo_test::wait_child(pid);
   }
 };
 
@@ -141,7 +127,7 @@ TEST(OptionsInput, QuotedLabelsBomAndSpacesInsideTabFields) {
       "\"open\t12\t10\t4\n"
       "rs5\t25\t50\t30\n";
   const Captured c = hw_batch(panel, {"--threads", "2"});
-  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(c.status, 0);  // NA rows are results, not a failed run
   const auto out = lines_of(c.out);
   ASSERT_EQ(out.size(), 6u);
   EXPECT_EQ(out[0], "label\tAaa\tAab\tAbb\t" + kMonteCarloColumns);
@@ -169,7 +155,7 @@ TEST(OptionsInput, ColumnsChosenByNameOrPositionKeepTheirNames) {
       "1,1,102,25,50,30\n"
       "2,2,103,x,50,30\n";
   const Captured named = hw_batch(panel, {"--label-column", "id", "--value-columns", "aa,ab,bb"});
-  EXPECT_EQ(named.status, 1);
+  EXPECT_EQ(named.status, 0);  // NA rows are results, not a failed run
   const auto out = lines_of(named.out);
   ASSERT_EQ(out.size(), 4u);
   EXPECT_EQ(out[0], "id\taa\tab\tbb\t" + kMonteCarloColumns);
@@ -201,7 +187,7 @@ TEST(OptionsInput, ColumnsChosenByNameOrPositionKeepTheirNames) {
 TEST(OptionsInput, LabelRulesOfLabelledAndUnlabelledFiles) {
   // An empty first label fails its own row only.
   Captured c = hw_batch("m,aa,ab,bb\n,12,10,4\nrs2,25,50,30\n");
-  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(c.status, 0);  // NA rows are results, not a failed run
   auto out = lines_of(c.out);
   ASSERT_EQ(out.size(), 3u);
   EXPECT_EQ(out[1], "NA\t12\t10\t4\t" + kFailedResult);
@@ -221,7 +207,7 @@ TEST(OptionsInput, LabelRulesOfLabelledAndUnlabelledFiles) {
   ASSERT_EQ(out.size(), 4u) << c.err;
   EXPECT_EQ(cells_of(out[2])[0], "rs2");
   EXPECT_EQ(cells_of(out[3])[0], "rs3");
-  EXPECT_NE(c.err.find("line 3: expected 3 numbers after the label, found 2\n"), std::string::npos);
+  EXPECT_NE(c.err.find("line 3 (rs3): expected 3 numbers after the label, found 2\n"), std::string::npos);
 }
 
 TEST(OptionsMessages, NameTheFileTheReasonAndTheProgram) {
@@ -234,30 +220,29 @@ TEST(OptionsMessages, NameTheFileTheReasonAndTheProgram) {
   EXPECT_EQ(c.err, "kavohw ERROR : unknown option '-x' (see --help)\nExiting...\n");
   // Control bytes in a message are shown escaped.
   c = hw_batch(std::string("r\x1b]0;x\x07 1 \x01 3\nrs2 1 2\0 3\n", 25));
-  EXPECT_NE(c.err.find("line 1: invalid number for Aab: '\\x01'"), std::string::npos) << c.err;
-  EXPECT_NE(c.err.find("line 2: invalid number for Aab: '2\\x00'"), std::string::npos) << c.err;
+  EXPECT_NE(c.err.find("line 1 (r\\x1b]0;x\\x07): invalid number for Aab: '\\x01'"), std::string::npos) << c.err;
+  EXPECT_NE(c.err.find("line 2 (rs2): invalid number for Aab: '2\\x00'"), std::string::npos) << c.err;
   for (char ch : c.err) EXPECT_TRUE(ch == '\n' || static_cast<unsigned char>(ch) >= 0x20) << c.err;
   // Many failures: 100 messages, a note for the rest, and one summary line.
   std::string bad;
   for (int i = 0; i < 130; ++i) bad += "rs" + std::to_string(i) + " 0.5 2 3\n";
   bad += "rsok 12 10 4\n";
   c = hw_batch(bad);
-  EXPECT_EQ(c.status, 1);
+  EXPECT_EQ(c.status, 0);  // NA rows are results, not a failed run
   EXPECT_EQ(lines_of(c.out).size(), 132u);
   const auto err = lines_of(c.err);
   ASSERT_EQ(err.size(), 102u);
-  EXPECT_EQ(err[99].rfind("kavohw ERROR : line 100: Dirichlet", 0), 0u);
+  EXPECT_EQ(err[99].rfind("kavohw ERROR : line 100 (rs99): Dirichlet", 0), 0u);
   EXPECT_EQ(err[100], "kavohw ERROR : 30 more failed rows not shown (their rows hold NA)");
   EXPECT_EQ(err[101], "kavohw ERROR : 130 of 131 rows failed");
 }
 
 TEST(OptionsOutput, FileCheckedBeforeComputingAndWriteFailuresExitOne) {
-  // An output that cannot be opened is named before a long run starts.
-  const auto start = Clock::now();
+  // An output that cannot be opened is named before a long run starts: this
+  // run (10^15 draws, no early stop) would otherwise not end in any test's time.
   Captured c = run_in_process(kavo::kIndependence, "kavoind",
                               {"12", "5", "7", "9", "--output", "/nonexistent/x", "--method",
-                               "monte_carlo", "--maxMC", "2000000", "--precision", "0"});
-  EXPECT_LT(Clock::now() - start, std::chrono::milliseconds(500));
+                               "monte_carlo", "--maxMC", "1000000000000000", "--precision", "0"});
   EXPECT_EQ(c.status, 1);
   EXPECT_EQ(c.err, "kavoind ERROR : cannot write '/nonexistent/x': No such file or directory\nExiting...\n");
   c = hw_batch("12 10 4\n", {"--output", "/dev/full"});
@@ -285,19 +270,17 @@ TEST(OptionsOutput, FileCheckedBeforeComputingAndWriteFailuresExitOne) {
 TEST(OptionsStreaming, FirstRowsComeBeforeTheRunEndsAndAClosedPipeStopsIt) {
   const std::string panel = kavo_test::temp_path("stream.tsv");
   kavo_test::write_file(panel, slow_panel(3000));
-  // 3000 rows of 200000 draws: minutes of work, unless it stops when the reader goes.
-  const auto start = Clock::now();
-  Child child("kavohw", {"--batch", panel, "--method", "monte_carlo", "--maxMC", "200000",
+  // 3000 rows of 2000000 draws: longer than the test's time limit, so the first rows arriving
+  // while it runs and its end once the reader goes are no matter of timing
+  // (a run that kept going would fail by that limit).
+  Child child("kavohw", {"--batch", panel, "--method", "monte_carlo", "--maxMC", "2000000",
                          "--precision", "0", "--threads", "2"});
   const std::string first = child.read_lines(2);
-  const auto first_rows = Clock::now() - start;
   EXPECT_EQ(first.rfind("label\tAaa\tAab\tAbb\t" + kMonteCarloColumns + "\nrs0\t", 0), 0u) << first;
-  EXPECT_LT(first_rows, std::chrono::seconds(5));
+  EXPECT_TRUE(child.running());
   close(child.out);
   child.out = -1;
-  const auto closed = Clock::now();
   const int status = child.wait();
-  EXPECT_LT(Clock::now() - closed, std::chrono::seconds(3));
   EXPECT_EQ(status, 128 + SIGPIPE);
   EXPECT_EQ(kavo_test::read_file(child.err_path), "");  // quietly
 }
@@ -317,7 +300,7 @@ TEST(OptionsInterrupt, SignalKeepsWholeRowsAndResumeFinishesTheTable) {
     args.insert(args.end(), {"--output", out});
     Child child("kavohw", args);
     // Wait for some rows in the file, then interrupt.
-    for (int i = 0; i < 500 && lines_of(kavo_test::read_file(out)).size() < 3; ++i) {
+    for (int i = 0; i < 6000 && lines_of(kavo_test::read_file(out)).size() < 3; ++i) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     kill(child.pid, signal);
@@ -403,11 +386,12 @@ TEST(OptionsSingleTable, OptionsAnywhereMakeOneTableOfTheValues) {
   c = run_in_process(kavo::kIndependence, "kavoind", {"12", "5", "7", "9", "out.txt", "--threads", "2"});
   EXPECT_EQ(c.status, 1);
   EXPECT_NE(c.err.find("found 5 (with options, an output file is --output FILE"), std::string::npos);
-  // A negative number is a value, not an option (the prior may lift it).
+  // A negative number is a value, not an option (the prior may lift it); it is
+  // shown as given, the prior beside it.
   c = run_in_process(kavo::kHardyWeinberg, "kavohw", {"-0.5", "10", "4", "--prior", "3"});
   EXPECT_EQ(c.status, 0) << c.err;
   ASSERT_EQ(lines_of(c.out).size(), 2u);
-  EXPECT_EQ(lines_of(c.out)[1].substr(0, 9), "2.5\t13\t7\t");
+  EXPECT_EQ(lines_of(c.out)[1].substr(0, 12), "-0.5\t10\t4\t3\t");
 }
 
 TEST(OptionsMethod, MethodsByNameAndTheirSettings) {
@@ -574,13 +558,13 @@ TEST(OptionsDefault, AParameterOfOneNeedsTheExactMethod) {
   // A zero count under the uniform prior: Monte Carlo leaves its row NA and says why.
   const std::string panel = "rs1 1 10 4\nrs2 12 10 4\n";
   const Captured mc = hw_batch(panel);
-  EXPECT_EQ(mc.status, 1);
+  EXPECT_EQ(mc.status, 0);  // NA rows are results, not a failed run
   auto out = lines_of(mc.out);
   ASSERT_EQ(out.size(), 3u) << mc.err;
   EXPECT_EQ(out[1], "rs1\t1\t10\t4\t" + kFailedResult);
   EXPECT_EQ(cells_of(out[2]).size(), 11u);
   EXPECT_EQ(mc.err,
-            "kavohw ERROR : line 1: a Dirichlet parameter of exactly 1 (a zero count with the "
+            "kavohw ERROR : line 1 (rs1): a Dirichlet parameter of exactly 1 (a zero count with the "
             "uniform prior): only the exact method computes it\n"
             "kavohw ERROR : 1 of 2 rows failed\n");
   // The default method computes both rows.

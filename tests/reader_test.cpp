@@ -71,8 +71,14 @@ TEST(Reader, CountsOnlyNumbersAndReadsChosenColumns) {
   TableLayout automatic;
   automatic.value_count = 3;
   std::vector<Field> fields = {{"101", false}, {"12", false}, {"10", false}, {"4", false}};
-  EXPECT_EQ(read_table(fields, automatic, kHw).error,
-            "expected 3 numbers, found 4 (a numeric label? see --label-column)");
+  // One field more than the values: the first, a number too, is a label (an id).
+  const TableRow numeric_id = read_table(fields, automatic, kHw);
+  EXPECT_EQ(numeric_id.error, "");
+  EXPECT_TRUE(numeric_id.has_label);
+  EXPECT_EQ(numeric_id.label, "101");
+  fields.push_back({"5", false});
+  EXPECT_EQ(read_table(fields, automatic, kHw).error, "expected 3 numbers, found 5");
+  fields.pop_back();
   TableLayout columns;
   columns.by_columns = true;
   columns.value_count = 3;

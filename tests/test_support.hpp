@@ -7,18 +7,13 @@
 #include <vector>
 
 #include "hypotheses/hypothesis_spec.hpp"
+#include "process_support.hpp"
 #include "random/rng.hpp"
 
 namespace kavo_test {
 
 // How many rng_next steps lead from `from` to `to` (at most `limit`; -1 if more).
 int steps_between(kavo::Rng from, kavo::Rng to, int limit = 100000);
-
-struct Captured {
-  int status = -1;
-  std::string out;
-  std::string err;
-};
 
 // Runs the shared driver in this process; args excludes the program name,
 // which is passed as argv[0].

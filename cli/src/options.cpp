@@ -168,7 +168,7 @@ constexpr OptionSpec kOptions[] = {
        opt.header = 0;
        return std::string();
      }},
-    {"label-column", true, Scope::batch_only, "--value-columns",
+    {"label-column", true, Scope::batch_only, "",
      "  --label-column C     the label's column, by header name or position (from 1)\n",
      [](const std::string&, const std::string& value, RunOptions& opt) {
        if (value.empty()) return std::string("option --label-column needs a column name or position");
@@ -226,6 +226,13 @@ constexpr OptionSpec kOptions[] = {
      [](const std::string& name, const std::string& value, RunOptions& opt) {
        if (value.empty()) return "option --" + name + " needs a value";
        opt.sex_file = value;
+       return std::string();
+     }},
+    {"strict", false, Scope::any, "",
+     "  --strict             exit 1 when any row has no evidence (default: 0 once\n"
+     "                       every row is written; a summary on standard error)\n",
+     [](const std::string&, const std::string&, RunOptions& opt) {
+       opt.strict = true;
        return std::string();
      }},
     {"progress", false, Scope::any, "",
@@ -462,8 +469,9 @@ void print_option_usage(std::FILE* stream, const char* program) {
       "and lines starting with # are skipped; a first line with no number is a header.\n"
       "Output: tab-separated; label, values used, evidence, draws, half_width\n"
       "(monte_carlo) or error_bound (exact), log10_evidence, sev, g2 and df; NA in\n"
-      "all seven for a row that cannot be computed. Exits 1 if any row failed; 130\n"
-      "or 143 when interrupted.\n",
+      "all seven for a row that cannot be computed. Exits 0 once every row is written\n"
+      "(1 with --strict if a row failed, or for one table that failed), 1 on a usage or\n"
+      "I/O error, 130, 143 or 129 when interrupted.\n",
       stream);
 }
 

@@ -30,6 +30,7 @@ struct RunOptions {
   std::vector<std::string> operands;  // the input file (batch) or the table's values
   std::optional<std::string> output;  // null: standard output
   bool resume = false;
+  bool strict = false;  // a failed row makes the batch run fail
   Settings settings = exact_settings();
   std::string method_text = "exact";  // as given, or the default
   bool method_given = false;

@@ -1,7 +1,11 @@
 #include "progress.hpp"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+
+#include "reader.hpp"
 
 namespace kavo::cli {
 
@@ -28,14 +32,48 @@ void Console::clear_line() {
   line_width_ = 0;
 }
 
-void Console::row_failed(long line, const std::string& reason) {
+std::string failure_reason(Status status, Hypothesis hypothesis) {
+  if (status == Status::refused_values && hypothesis != Hypothesis::proportion) {
+    return "Dirichlet parameters must be greater than 1";
+  }
+  return describe(status);
+}
+
+Console::~Console() {
+  if (list_ != nullptr) std::fclose(list_);
+}
+
+void Console::list_failure(long line, const std::string& name, const std::string& reason) {
+  if (list_path_.empty() || !list_problem_.empty()) return;
+  std::string entry = std::to_string(line) + '\t' + printable(name) + '\t' + printable(reason) + '\n';
+  if (list_ == nullptr && shown_ < cap_) {
+    first_failures_.push_back(std::move(entry));
+    return;
+  }
+  if (list_ == nullptr) {
+    list_ = std::fopen(list_path_.c_str(), "w");
+    if (list_ == nullptr) {
+      list_problem_ = std::strerror(errno);
+      return;
+    }
+    std::fputs("line\tlabel\treason\n", list_);
+    for (const std::string& earlier : first_failures_) std::fputs(earlier.c_str(), list_);
+    first_failures_.clear();
+  }
+  std::fputs(entry.c_str(), list_);
+}
+
+void Console::row_failed(long line, const std::string& reason, const std::string& name) {
+  list_failure(line, name, reason);
   if (cap_ >= 0 && shown_ >= cap_) {
     ++hidden_;
     return;
   }
   ++shown_;
   // A table from the command line has no line.
-  say(program_ + " ERROR : " + (line > 0 ? "line " + std::to_string(line) + ": " : "") + reason);
+  std::string where;
+  if (line > 0) where = "line " + std::to_string(line) + (name.empty() ? "" : " (" + printable(name) + ")") + ": ";
+  say(program_ + " ERROR : " + where + reason);
 }
 
 void Console::say(const std::string& text) {
@@ -71,8 +109,18 @@ void Console::progress(std::uint64_t rows_done, std::uint64_t rows_read, bool in
 void Console::finish() {
   clear_line();
   if (hidden_ > 0) {
+    std::string where;
+    if (list_ != nullptr) {
+      const bool written = std::fclose(list_) == 0;
+      list_ = nullptr;
+      where = written ? "; all " + std::to_string(shown_ + hidden_) + " are listed in '" +
+                            printable(list_path_) + "'"
+                      : "; cannot write '" + printable(list_path_) + "'";
+    } else if (!list_problem_.empty()) {
+      where = "; cannot write '" + printable(list_path_) + "': " + list_problem_;
+    }
     say(program_ + " ERROR : " + std::to_string(hidden_) +
-        " more failed rows not shown (their rows hold NA)");
+        " more failed rows not shown (their rows hold NA)" + where);
     hidden_ = 0;
   }
   show_ = false;

@@ -5,7 +5,10 @@
 #include <chrono>
 #include <cstdint>
 #include <cstdio>
+
+#include "kavo/kavo.hpp"
 #include <string>
+#include <vector>
 
 namespace kavo::cli {
 
@@ -15,6 +18,10 @@ namespace kavo::cli {
 // unknown). Rows kept from an earlier run (`kept`, read but not computed)
 // count toward the file's share but not toward the rate. Negative when there
 // is nothing to go on.
+// Why a row has no evidence, in the words of its hypothesis (a p0 is named
+// only where there is one).
+std::string failure_reason(Status status, Hypothesis hypothesis);
+
 double seconds_left(double elapsed, std::uint64_t rows_done, std::uint64_t rows_read,
                     bool input_complete, std::uint64_t bytes_read, std::uint64_t input_size,
                     std::uint64_t kept = 0);
@@ -24,9 +31,16 @@ class Console {
   Console(std::FILE* err, std::string program, bool show_progress, long message_cap)
       : err_(err), program_(std::move(program)), show_(show_progress), cap_(message_cap),
         start_(std::chrono::steady_clock::now()) {}
+  ~Console();
+  Console(const Console&) = delete;
+  Console& operator=(const Console&) = delete;
 
-  // "PROGRAM ERROR : line N: REASON", up to the cap.
-  void row_failed(long line, const std::string& reason);
+  // "PROGRAM ERROR : line N (NAME): REASON", up to the cap; NAME (the row's
+  // label) shown escaped, and left out when empty.
+  void row_failed(long line, const std::string& reason, const std::string& name = "");
+  // Where every failed row is listed (line, name, reason; tab-separated)
+  // once there are more than the cap: a side file of the output.
+  void list_failures_in(std::string path) { list_path_ = std::move(path); }
   // Any other line on standard error (without its '\n').
   void say(const std::string& text);
   // Redraws the progress line if shown and half a second has passed (or
@@ -41,6 +55,7 @@ class Console {
 
  private:
   void clear_line();
+  void list_failure(long line, const std::string& name, const std::string& reason);
 
   std::FILE* err_;
   std::string program_;
@@ -48,6 +63,10 @@ class Console {
   long cap_;
   long shown_ = 0;
   long hidden_ = 0;
+  std::string list_path_;
+  std::vector<std::string> first_failures_;  // listed once the cap is passed
+  std::FILE* list_ = nullptr;
+  std::string list_problem_;
   std::size_t line_width_ = 0;  // of the progress line on screen; 0 when none
   std::chrono::steady_clock::time_point start_;
   std::chrono::steady_clock::time_point last_draw_{};

@@ -1,6 +1,11 @@
 #include "reader.hpp"
 
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
 #include <cerrno>
+#include <cstring>
 
 #include "messages.hpp"
 #include "number_parse.hpp"
@@ -116,27 +121,57 @@ bool is_skipped_line(std::string_view line) {
   return true;
 }
 
+LineReader::LineReader(std::FILE* in, bool (*stop)())
+    : fd_(in != nullptr ? fileno(in) : -1), stop_(stop), buffer_(1 << 16) {}
+
+bool LineReader::fill() {
+  pos_ = end_ = 0;
+  if (eof_ || errno_ != 0 || fd_ < 0) return false;
+  while (true) {
+    if (stop_ != nullptr && stop_()) return false;
+    // Wait in steps, so a stop asked for on another thread is seen.
+    pollfd p{fd_, POLLIN, 0};
+    const int ready = poll(&p, 1, stop_ != nullptr ? 100 : -1);
+    if (ready == 0 || (ready < 0 && errno == EINTR)) continue;
+    const ssize_t got = read(fd_, buffer_.data(), buffer_.size());
+    if (got > 0) {
+      end_ = static_cast<std::size_t>(got);
+      return true;
+    }
+    if (got == 0) {
+      eof_ = true;
+      return false;
+    }
+    if (errno == EINTR || errno == EAGAIN) continue;
+    errno_ = errno;
+    return false;
+  }
+}
+
 bool LineReader::next(std::string& line, bool& too_long) {
   line.clear();
   too_long = false;
   bool any = false;
-  errno = 0;
-  int c;
-  while ((c = getc_unlocked(in_)) != EOF) {
+  while (true) {
+    if (pos_ >= end_ && !fill()) break;
     any = true;
-    ++bytes_;
-    if (c == '\n') break;
-    if (line.size() < kMaxLineBytes) {
-      line.push_back(static_cast<char>(c));
-    } else {
-      too_long = true;
+    const char* start = buffer_.data() + pos_;
+    const std::size_t left = end_ - pos_;
+    const void* newline = std::memchr(start, '\n', left);
+    const std::size_t take =
+        newline != nullptr ? static_cast<std::size_t>(static_cast<const char*>(newline) - start) : left;
+    const std::size_t room = kMaxLineBytes - std::min(kMaxLineBytes, line.size());
+    line.append(start, std::min(take, room));
+    if (take > room) too_long = true;
+    pos_ += take;
+    bytes_ += take;
+    if (newline != nullptr) {
+      ++pos_;
+      ++bytes_;
+      break;
     }
   }
-  if (c == EOF && std::ferror(in_)) {
-    errno_ = errno;
-    return false;
-  }
-  if (!any) return false;
+  if (!any || (errno_ != 0 && line.empty() && !too_long)) return false;
   if (line_number_++ == 0 && line.compare(0, 3, "\xEF\xBB\xBF") == 0) line.erase(0, 3);
   return true;
 }
@@ -207,8 +242,12 @@ bool read_values(const std::vector<const std::string*>& texts, const Program& pr
 
 // The first field is a label when it is not a number, unless it is a value's
 // marker (NA, inf) in a line that holds exactly the values.
+// A number is a label too when the line has one field more than the values
+// (a numeric id).
 bool first_is_label(const std::vector<const Field*>& fields, std::size_t n) {
-  if (fields.empty() || is_number(*fields[0])) return false;
+  if (fields.empty()) return false;
+  if (fields.size() == n + 1) return true;
+  if (is_number(*fields[0])) return false;
   return !(fields.size() == n && is_value_marker(*fields[0]));
 }
 
@@ -219,7 +258,11 @@ bool fits(const std::vector<const Field*>& fields, std::size_t n) {
 TableRow read_automatic(const std::vector<Field>& all, const Program& program) {
   TableRow row;
   const auto n = static_cast<std::size_t>(program.value_count);
-  std::vector<const Field*> fields;
+  // Kept between calls on each thread: a row allocates nothing.
+  thread_local std::vector<const Field*> fields;
+  thread_local std::vector<const Field*> placed;
+  thread_local std::vector<const std::string*> texts;
+  fields.clear();
   for (const Field& f : all) {
     if (f.quoted || !f.text.empty()) fields.push_back(&f);
   }
@@ -228,9 +271,9 @@ TableRow read_automatic(const std::vector<Field>& all, const Program& program) {
     // values ("rs1,11,,3"): every field but the trailing empty ones.
     std::size_t end = all.size();
     while (end > 0 && !all[end - 1].quoted && all[end - 1].text.empty()) --end;
-    std::vector<const Field*> placed;
+    placed.clear();
     for (std::size_t i = 0; i < end; ++i) placed.push_back(&all[i]);
-    if (placed.size() != fields.size() && fits(placed, n)) fields = std::move(placed);
+    if (placed.size() != fields.size() && fits(placed, n)) fields.swap(placed);
   }
   std::size_t first = 0;
   if (first_is_label(fields, n)) {
@@ -247,12 +290,10 @@ TableRow read_automatic(const std::vector<Field>& all, const Program& program) {
     if (numbers < rest) {
       row.error += " and " + std::to_string(rest - numbers) + " other field" +
                    (rest - numbers == 1 ? "" : "s");
-    } else if (!row.has_label && numbers == n + 1) {
-      row.error += " (a numeric label? see --label-column)";
     }
     return row;
   }
-  std::vector<const std::string*> texts;
+  texts.clear();
   for (std::size_t i = first; i < fields.size(); ++i) texts.push_back(&fields[i]->text);
   if (!read_values(texts, program, row)) return row;
   row.values_read = true;
@@ -272,7 +313,8 @@ TableRow read_columns(const std::vector<Field>& fields, const TableLayout& layou
       row.has_label = true;
     }
   }
-  std::vector<const std::string*> texts;
+  thread_local std::vector<const std::string*> texts;
+  texts.clear();
   for (int i = 0; i < program.value_count; ++i) {
     const auto index = static_cast<std::size_t>(layout.value_index[i]);
     if (index >= fields.size()) {

@@ -41,24 +41,38 @@ Separator detect_separator(std::string_view line);
 // True for a line to skip: blank, or starting with '#' after blanks.
 bool is_skipped_line(std::string_view line);
 
-// Reads lines, with a bounded length, from a stream; a UTF-8 byte-order mark
-// at the start is skipped.
+// Reads lines, with a bounded length, from a stream's file descriptor in
+// large blocks (the stream itself is not read through); a UTF-8 byte-order
+// mark at the start is skipped. While nothing is buffered it waits for input
+// in short steps and gives up once `stop` says so, whichever thread the
+// signal that asked for it reached.
 class LineReader {
  public:
-  explicit LineReader(std::FILE* in) : in_(in) {}
-  // The next line without its '\n'; false at end of input or on a read error
-  // (see failed()). A line longer than the limit is consumed to its end and
-  // flagged too_long.
+  explicit LineReader(std::FILE* in, bool (*stop)() = nullptr);
+  LineReader(const LineReader&) = delete;
+  LineReader& operator=(const LineReader&) = delete;
+  // The next line without its '\n'; false at end of input, on a read error
+  // (see failed()) or when stopped. A line longer than the limit is consumed
+  // to its end and flagged too_long.
   bool next(std::string& line, bool& too_long);
-  bool failed() const { return std::ferror(in_) != 0; }
+  bool failed() const { return errno_ != 0; }
   int error_number() const { return errno_; }
   std::uint64_t bytes() const { return bytes_; }
   long line_number() const { return line_number_; }
+  // Whether the next line may need a read that waits (nothing buffered).
+  bool may_wait() const { return pos_ >= end_ && !eof_; }
 
   static constexpr std::size_t kMaxLineBytes = 1 << 16;
 
  private:
-  std::FILE* in_;
+  bool fill();
+
+  int fd_;
+  bool (*stop_)();
+  std::vector<char> buffer_;
+  std::size_t pos_ = 0;
+  std::size_t end_ = 0;
+  bool eof_ = false;
   std::uint64_t bytes_ = 0;
   long line_number_ = 0;
   int errno_ = 0;

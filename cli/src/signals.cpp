@@ -20,6 +20,7 @@ void install_stop_handlers() {
   action.sa_flags = 0;
   sigaction(SIGINT, &action, nullptr);
   sigaction(SIGTERM, &action, nullptr);
+  sigaction(SIGHUP, &action, nullptr);
   std::signal(SIGPIPE, SIG_IGN);
 }
 

@@ -1,5 +1,5 @@
 #pragma once
-// Stopping a run on SIGINT or SIGTERM: the handlers only record the signal;
+// Stopping a run on SIGINT, SIGTERM or SIGHUP (a closed terminal): the handlers only record the signal;
 // the run checks it, writes what it has computed and exits 128 + signal.
 
 namespace kavo::cli {

@@ -4,6 +4,8 @@
 #include <sys/stat.h>
 
 #include <charconv>
+#include <cmath>
+#include <system_error>
 
 namespace kavo::cli {
 
@@ -15,29 +17,66 @@ void append_number(std::string& out, double value) {
   out.append(buf, res.ptr);
 }
 
-void append_format(std::string& out, const char* format, double value) {
+// As "%e" prints it (six digits after the point, an exponent of at least
+// two digits), without printf's cost: both round the exact binary value.
+void append_e(std::string& out, double value) {
   char buf[64];
-  const int n = std::snprintf(buf, sizeof buf, format, value);
-  out.append(buf, static_cast<std::size_t>(n));
+  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 6);
+  out.append(buf, res.ptr);
 }
 
 }  // namespace
 
-std::string tsv_field(std::string_view text) {
-  if (text.find_first_of("\"\t\r\n") == std::string_view::npos) return std::string(text);
-  std::string out = "\"";
-  for (char c : text) {
+void append_field(std::string& out, std::string_view text) {
+  static const char kHex[] = "0123456789abcdef";
+  const bool quoted = text.find_first_of("\"\t\r\n") != std::string_view::npos;
+  if (quoted) out += '"';
+  for (const char ch : text) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c < 0x20 && c != '\t' && c != '\r' && c != '\n') || c == 0x7f) {
+      out += "\\x";
+      out += kHex[c >> 4];
+      out += kHex[c & 15];
+      continue;
+    }
     if (c == '"') out += '"';
-    out += c;
+    out += ch;
   }
-  out += '"';
+  if (quoted) out += '"';
+}
+
+std::string tsv_field(std::string_view text) {
+  std::string out;
+  append_field(out, text);
   return out;
+}
+
+void append_values(std::string& out, const double* values, int count, bool read) {
+  for (int i = 0; i < count; ++i) {
+    if (read) {
+      append_number(out, values[i]);
+    } else {
+      out += "NA";
+    }
+    out += '\t';
+  }
+}
+
+void append_echo(std::string& out, const RowInput& row) {
+  out += row.leading;
+  append_values(out, row.values.data(), row.value_count, row.values_read);
+  if (row.prior != 0.0) {
+    append_number(out, row.prior);
+    out += '\t';
+  }
 }
 
 std::string header_line(const OutputColumns& columns) {
   std::string out;
+  for (const std::string& name : columns.leading) out += tsv_field(name) + '\t';
   if (columns.labelled) out += tsv_field(columns.label_name) + '\t';
   for (const std::string& name : columns.value_names) out += tsv_field(name) + '\t';
+  if (columns.prior_column) out += "prior\t";
   out += columns.method == Method::monte_carlo ? "evidence\tdraws\thalf_width"
                                                : "evidence\tdraws\terror_bound";
   out += "\tlog10_evidence\tsev\tg2\tdf\n";
@@ -50,19 +89,22 @@ std::string row_prefix(const OutputColumns& columns, const TableRow& row, int va
     out += row.has_label ? tsv_field(row.label) : "NA";
     out += '\t';
   }
-  for (int i = 0; i < value_count; ++i) {
-    if (row.values_read) {
-      append_number(out, row.values[i]);
-    } else {
-      out += "NA";
-    }
-    out += '\t';
-  }
+  append_values(out, row.values, value_count, row.values_read);
   return out;
 }
 
 std::string row_result(const Result* result) {
-  if (result == nullptr || result->status != Status::ok) return "NA\tNA\tNA\tNA\tNA\tNA\tNA\n";
+  std::string out;
+  append_result(out, result);
+  return out;
+}
+
+void append_result(std::string& out, const Result* result) {
+  if (result == nullptr || result->status != Status::ok) {
+    out += kFailedResult;
+    out += '\n';
+    return;
+  }
   // Monte Carlo's figures carry its own accuracy, in the programs' "%e";
   // the exact method's carry every digit (the shortest text that reads back
   // to the same double).
@@ -71,15 +113,14 @@ std::string row_result(const Result* result) {
     if (exact) {
       append_number(text, value);
     } else {
-      append_format(text, "%e", value);
+      append_e(text, value);
     }
   };
-  std::string out;
   figure(out, result->evidence);
   out += '\t';
   out += std::to_string(result->draws);
   out += '\t';
-  append_format(out, "%e", result->error);
+  append_e(out, result->error);
   out += '\t';
   figure(out, result->log10_evidence);
   out += '\t';
@@ -89,7 +130,39 @@ std::string row_result(const Result* result) {
   out += '\t';
   out += std::to_string(result->df);
   out += '\n';
-  return out;
+}
+
+namespace {
+
+bool whole_number(std::string_view text) {
+  long long n = 0;
+  const auto res = std::from_chars(text.data(), text.data() + text.size(), n);
+  return res.ec == std::errc() && res.ptr == text.data() + text.size() && n >= 0;
+}
+
+bool real_number(std::string_view text, double& value) {
+  const auto res = std::from_chars(text.data(), text.data() + text.size(), value);
+  return !text.empty() && res.ec == std::errc() && res.ptr == text.data() + text.size() &&
+         !std::isnan(value);
+}
+
+}  // namespace
+
+bool is_computed_result(std::string_view text) {
+  std::string_view fields[7];
+  for (int i = 0; i < 7; ++i) {
+    const std::size_t tab = text.find('\t');
+    if ((tab == std::string_view::npos) != (i == 6)) return false;
+    fields[i] = text.substr(0, tab);
+    text = tab == std::string_view::npos ? std::string_view() : text.substr(tab + 1);
+  }
+  double value = 0.0;
+  if (!real_number(fields[0], value) || value < 0.0 || value > 1.0) return false;
+  if (!whole_number(fields[1]) || !whole_number(fields[6])) return false;
+  for (int i : {2, 3, 4, 5}) {
+    if (!real_number(fields[i], value)) return false;
+  }
+  return true;
 }
 
 void Output::write(const std::string& text) {

@@ -120,6 +120,24 @@ struct Workers {
 
 }  // namespace
 
+Result compute(Hypothesis hypothesis, Shape shape, std::span<const double> values,
+               const Settings& settings, const std::atomic<bool>& stop) {
+  Table table;
+  Status status = make_table(hypothesis, shape, table);
+  if (status == Status::ok && values.size() != static_cast<std::size_t>(table.layout.value_count)) {
+    status = Status::wrong_value_count;
+  }
+  if (status != Status::ok) {
+    Result wrong;
+    wrong.method = settings.method;
+    wrong.status = status;
+    return wrong;
+  }
+  double held[kMaxValues] = {};
+  std::copy(values.begin(), values.end(), held);
+  return compute_evidence(table, held, settings, &stop);
+}
+
 Status compute_many(Hypothesis hypothesis, std::span<const double> values,
                     std::span<Result> results, const Settings& settings,
                     const ManyOptions& options) {

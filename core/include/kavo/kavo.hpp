@@ -13,6 +13,7 @@
 //   kavo::Result r = kavo::compute(kavo::Hypothesis::independence, table);
 //   if (r.status == kavo::Status::ok) use(r.evidence, r.error, r.draws);
 
+#include <atomic>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -216,6 +217,12 @@ KAVO_API Status compute_many(Hypothesis hypothesis, std::span<const double> valu
 KAVO_API Status compute_many(Hypothesis hypothesis, Shape shape, std::span<const double> values,
                              std::span<Result> results, const Settings& settings = {},
                              const ManyOptions& options = {});
+
+// One table, as compute gives it, for callers that run their own threads:
+// once stop becomes true the computation ends at its next check (Monte Carlo:
+// within 100 draws) with Status::cancelled.
+KAVO_API Result compute(Hypothesis hypothesis, Shape shape, std::span<const double> values,
+                        const Settings& settings, const std::atomic<bool>& stop);
 
 // What describes a hypothesis, for its fixed shape.
 KAVO_API int value_count(Hypothesis hypothesis);

@@ -1,0 +1,99 @@
+#include "resume.hpp"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cstring>
+#include <span>
+
+#include "writer.hpp"
+
+namespace kavo::cli {
+
+bool EarlierOutput::open(std::FILE* file) {
+  file_ = file;
+  std::string line;
+  if (!read_complete(line)) return false;
+  header_ = line + "\n";
+  kept_end_ = std::ftell(file_);
+  return true;
+}
+
+bool EarlierOutput::next(std::string& row) { return read_complete(row); }
+
+void EarlierOutput::keep() { kept_end_ = std::ftell(file_); }
+
+bool EarlierOutput::cut() {
+  std::fflush(file_);
+  return ftruncate(fileno(file_), kept_end_) == 0 && std::fseek(file_, kept_end_, SEEK_SET) == 0;
+}
+
+bool EarlierOutput::read_complete(std::string& line) {
+  line.clear();
+  int c;
+  while ((c = std::getc(file_)) != EOF) {
+    if (c == '\n') return true;
+    line.push_back(static_cast<char>(c));
+  }
+  return false;  // the last line of an interrupted write, or nothing
+}
+
+Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console& console) {
+  Resumed r;
+  RawRecord record;
+  bool more = source.read(record);
+  if (!source.fatal().empty()) return r;
+  if (earlier.header() != source.header()) {
+    r.problem = "its header is not the one this run writes (other options or input?)";
+    return r;
+  }
+  RowInput row;
+  std::string expected;
+  std::string earlier_row;
+  while (more) {
+    if (!earlier.next(earlier_row)) break;
+    source.parse(record, row);
+    expected.clear();
+    append_echo(expected, row);
+    if (earlier_row.compare(0, expected.size(), expected) != 0) {
+      r.problem = "its row " + std::to_string(r.kept + 1) + " is not line " +
+                  std::to_string(record.line) + " of the input";
+      return r;
+    }
+    // Whether this run would leave the row without an evidence, from the
+    // record itself: unreadable, or values the method refuses.
+    std::string reason = row.failure;
+    if (reason.empty()) {
+      double parameters[kMaxValues];
+      parameters_of(row, parameters);
+      const Status status = validate(
+          row.hypothesis, row.shape,
+          std::span<const double>(parameters, static_cast<std::size_t>(row.value_count)), method);
+      if (status != Status::ok) reason = failure_reason(status, row.hypothesis);
+    }
+    const std::string_view result = std::string_view(earlier_row).substr(expected.size());
+    const bool sound = reason.empty() ? is_computed_result(result) : result == kFailedResult;
+    if (!sound) break;  // computed again from here
+    earlier.keep();
+    ++r.kept;
+    if (!reason.empty()) {
+      ++r.failed;
+      console.row_failed(record.line, reason, row.name);
+    }
+    more = source.read(record);
+  }
+  if (!source.fatal().empty()) return r;
+  if (more) {
+    r.has_pending = true;
+    r.pending = std::move(record);
+  } else if (earlier.next(earlier_row)) {
+    r.problem = "it has more rows than the input has tables";
+    return r;
+  }
+  if (!earlier.cut()) {
+    r.problem = std::string("it cannot be cut after its complete rows: ") + std::strerror(errno);
+  }
+  return r;
+}
+
+}  // namespace kavo::cli

@@ -1,0 +1,53 @@
+#pragma once
+// Resuming an interrupted run: the earlier output's rows are this run's
+// first rows, one per record of the source, in order. Each row kept is
+// checked against its record (the label and values this run would write)
+// and must hold sound results (seven fields; numbers that read back, or the
+// failed row's NA where the record cannot be computed); the first row that
+// is not sound is computed again, with every row after it.
+
+#include <cstdint>
+#include <cstdio>
+#include <string>
+
+#include "kavo/kavo.hpp"
+#include "progress.hpp"
+#include "row_source.hpp"
+
+namespace kavo::cli {
+
+// The complete lines of an earlier run's output.
+class EarlierOutput {
+ public:
+  // Reads the header; false when the file holds no complete header (start over).
+  bool open(std::FILE* file);
+  const std::string& header() const { return header_; }
+  // The next complete row; false when none is left.
+  bool next(std::string& row);
+  // The row last read stays.
+  void keep();
+  // Cuts what follows the kept rows and positions the file to append.
+  bool cut();
+
+ private:
+  bool read_complete(std::string& line);
+
+  std::FILE* file_ = nullptr;
+  std::string header_;
+  long kept_end_ = 0;
+};
+
+struct Resumed {
+  std::uint64_t kept = 0;    // rows kept
+  std::uint64_t failed = 0;  // of those, rows without an evidence
+  bool has_pending = false;  // `pending` is the first record to compute
+  RawRecord pending;
+  std::string problem;       // why the file cannot be resumed (left as it was)
+};
+
+// Keeps the earlier rows that are sound, telling each kept failed row's
+// reason as the run that wrote it did, and cuts the file after them. A
+// fatal problem of the source ends it early (see source.fatal()).
+Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console& console);
+
+}  // namespace kavo::cli
