@@ -88,7 +88,7 @@ def count_site(calls: Iterable[tuple], alleles: int, sexes: Optional[list] = Non
             known = False
         if len(call) > 2:
             polyploid = polyploid or known
-        if not known or len(call) > 2 or alleles > _MAX_ALLELES or alleles < 2:
+        if not known or len(call) > 2 or alleles > _MAX_ALLELES:
             missing += 1
             continue
         if sexes is not None:
