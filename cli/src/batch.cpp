@@ -12,6 +12,7 @@
 #include <string>
 
 #include "engine.hpp"
+#include "help.hpp"
 #include "messages.hpp"
 #include "options.hpp"
 #include "progress.hpp"
@@ -132,16 +133,16 @@ OutputFile open_output(const RunOptions& opt, std::FILE* input) {
 
 int run_with_options(int argc, char** argv, const Program& fixed, ProgramStreams io) {
   const std::string name = base_name(argc > 0 ? argv[0] : fixed.name);
-  Program spec = fixed;
+  Program program = fixed;
   RunOptions opt;
-  const std::string problem = parse_options(argc, argv, spec, opt);
+  const std::string problem = parse_options(argc, argv, program, opt);
   if (!problem.empty()) return report_error(io.err, name.c_str(), problem);
-  if (opt.help) return print_help(io.out, argc > 0 ? argv[0] : spec.name, spec);
+  if (opt.help) return print_help(io.out, argc > 0 ? argv[0] : program.name, program);
   if (opt.version) {
-    std::fprintf(io.out, "%s %s\n", spec.name, version());
+    std::fprintf(io.out, "%s %s\n", program.name, version());
     return std::fflush(io.out) == 0 && !std::ferror(io.out) ? kExitOk : kExitFailure;
   }
-  if (opt.vcf) return run_vcf(spec, opt, io, name);
+  if (opt.vcf) return run_vcf(program, opt, io, name);
 
   Input input;
   if (opt.batch) {
@@ -162,10 +163,10 @@ int run_with_options(int argc, char** argv, const Program& fixed, ProgramStreams
   Output out(output.owner ? output.owner.get() : io.out);
   std::unique_ptr<RowSource> source;
   if (opt.batch) {
-    source = std::make_unique<LineTables>(input.stream, spec, opt,
+    source = std::make_unique<LineTables>(input.stream, program, opt,
                                           io.handle_signals ? stopped_by_signal : nullptr);
   } else {
-    source = std::make_unique<ArgumentTable>(spec, opt);
+    source = std::make_unique<ArgumentTable>(program, opt);
   }
 
   Resumed resumed;

@@ -5,9 +5,8 @@
 // the run's orchestration: the input and output opened and checked, an
 // earlier output resumed, the engine run, and the exit status.
 
-#include "driver.hpp"
-#include "help.hpp"
 #include "program.hpp"
+#include "program_streams.hpp"
 
 namespace kavo::cli {
 

@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "batch.hpp"
+#include "help.hpp"
 #include "messages.hpp"
 #include "number_parse.hpp"
 #include "options.hpp"
@@ -12,12 +13,6 @@
 namespace kavo::cli {
 
 namespace {
-
-void print_usage(std::FILE* stream, const char* invoked, const Program& program) {
-  std::fprintf(stream, "\n\n%s\n\nParameters:\n", invoked);
-  std::fprintf(stream, "%s [outputfile [maxMC [precision]]]\n", program.placeholder.c_str());
-  std::fprintf(stream, "[ ] = Optional parameters\n");
-}
 
 // The refusal and the failure texts of the command line end with a period.
 int report_failure(std::FILE* err, const char* invoked, Status status) {
@@ -40,11 +35,7 @@ int run_program(int argc, char** argv, Hypothesis hypothesis, ProgramStreams io)
   const char* invoked = argc > 0 ? argv[0] : program.name;
   const int n = program.value_count;
 
-  if (argc >= 2 && std::strcmp(argv[1], "-h") == 0) {
-    print_usage(io.out, invoked, program);
-    print_help_details(io.out, invoked, program);
-    return std::fflush(io.out) == 0 && !std::ferror(io.out) ? kExitOk : kExitFailure;
-  }
+  if (argc >= 2 && std::strcmp(argv[1], "-h") == 0) return print_help(io.out, invoked, program);
   // An argument starting with "--" anywhere: options, not the fixed form.
   if (uses_options(argc, argv)) return run_with_options(argc, argv, program, io);
   if (argc < n + 1 || argc > n + 4) {

@@ -2,18 +2,10 @@
 // The command-line flow shared by every program: read the parameters and run
 // settings, refuse what is invalid, run the estimator and report the evidence.
 
-#include <cstdio>
-
 #include "kavo/kavo.hpp"
+#include "program_streams.hpp"
 
 namespace kavo::cli {
-
-struct ProgramStreams {
-  std::FILE* out;
-  std::FILE* err;
-  // A whole process: the option form handles SIGINT, SIGTERM and SIGPIPE.
-  bool handle_signals = false;
-};
 
 // Runs the program that tests the hypothesis on argv and returns its exit
 // status: 0 on success, 1 on any failure (see run_with_options for the option

@@ -7,10 +7,14 @@
 
 namespace kavo::cli {
 
-int print_help(std::FILE* out, const char* program, const Program& spec) {
-  std::fprintf(out, "\n\n%s\n\nParameters:\n%s [outputfile [maxMC [precision]]]\n"
-               "[ ] = Optional parameters\n", program, spec.placeholder.c_str());
-  print_help_details(out, program, spec);
+void print_usage(std::FILE* stream, const char* invoked, const Program& program) {
+  std::fprintf(stream, "\n\n%s\n\nParameters:\n%s [outputfile [maxMC [precision]]]\n"
+               "[ ] = Optional parameters\n", invoked, program.placeholder.c_str());
+}
+
+int print_help(std::FILE* out, const char* invoked, const Program& program) {
+  print_usage(out, invoked, program);
+  print_help_details(out, invoked, program);
   return std::fflush(out) == 0 && !std::ferror(out) ? kExitOk : kExitFailure;
 }
 
@@ -19,8 +23,8 @@ std::string base_name(const char* path) {
   return slash != nullptr && slash[1] != '\0' ? slash + 1 : path;
 }
 
-void print_help_details(std::FILE* stream, const char* program, const Program& spec) {
-  const bool has_p0 = spec.dirichlet_count < spec.value_count;
+void print_help_details(std::FILE* stream, const char* invoked, const Program& program) {
+  const bool has_p0 = program.dirichlet_count < program.value_count;
   std::fprintf(stream,
                "\nTests whether %s.\n"
                "The values are the parameters of the Dirichlet posterior (counts plus the\n"
@@ -28,8 +32,8 @@ void print_help_details(std::FILE* stream, const char* program, const Program& s
                "Prints the evidence (Monte Carlo, seed 11) to standard error; outputfile\n"
                "receives it alone. maxMC: the maximum number of draws (default 2000000);\n"
                "precision: the target for both half-widths (default 0.001).\n",
-               spec.tests, has_p0 ? " and p0 strictly between 0 and 1" : "");
-  print_option_usage(stream, program);
+               program.tests, has_p0 ? " and p0 strictly between 0 and 1" : "");
+  print_option_usage(stream, invoked);
 }
 
 }  // namespace kavo::cli

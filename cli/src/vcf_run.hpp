@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "driver.hpp"
+#include "program_streams.hpp"
 #include "options.hpp"
 #include "program.hpp"
 
