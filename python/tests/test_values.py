@@ -103,7 +103,7 @@ def test_random_tables_match_the_built_programs_live(program, programs_dir, tmp_
     expected = [None if f[-7] == "NA" else (f[-7], int(f[-6]), f[-5])
                 for f in (line.split("\t") for line in lines)]
     assert any(e is None for e in expected) and any(e is not None for e in expected)
-    assert out.returncode == 1  # some rows were refused
+    assert out.returncode == 0  # refused rows are NA rows of a run that wrote every row
     r = kavo.evidence(program, tables, method="monte_carlo", max_draws=30000, precision=0.005,
                       prior=0.5, seed=123)
     assert printed(r) == expected
