@@ -19,11 +19,16 @@ bool EarlierOutput::open(std::FILE* file) {
   return true;
 }
 
-bool EarlierOutput::next(std::string& row) { return read_complete(row); }
+bool EarlierOutput::next(std::string& row) {
+  if (exhausted_) return false;
+  exhausted_ = !read_complete(row);
+  return !exhausted_;
+}
 
 void EarlierOutput::keep() { kept_end_ = std::ftell(file_); }
 
 bool EarlierOutput::cut() {
+  exhausted_ = true;
   std::fflush(file_);
   return ftruncate(fileno(file_), kept_end_) == 0 && std::fseek(file_, kept_end_, SEEK_SET) == 0;
 }

@@ -28,6 +28,8 @@ class EarlierOutput {
   void keep();
   // Cuts what follows the kept rows and positions the file to append.
   bool cut();
+  // No row is left to read: the last one was read, or the file was cut.
+  bool exhausted() const { return exhausted_; }
 
  private:
   bool read_complete(std::string& line);
@@ -35,6 +37,7 @@ class EarlierOutput {
   std::FILE* file_ = nullptr;
   std::string header_;
   long kept_end_ = 0;
+  bool exhausted_ = false;
 };
 
 struct Resumed {

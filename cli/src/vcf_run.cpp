@@ -13,9 +13,9 @@
 #include <utility>
 #include <vector>
 
-#include "earlier_output.hpp"
 #include "messages.hpp"
 #include "progress.hpp"
+#include "resume.hpp"
 #include "signals.hpp"
 #include "vcf_columns.hpp"
 #include "vcf_source.hpp"
