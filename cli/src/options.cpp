@@ -84,6 +84,14 @@ std::string bad_number(const std::string& name, const std::string& value) {
   return invalid_number(name, printable(value));
 }
 
+// An option whose value is kept as text, and must not be empty.
+template <std::string RunOptions::*field>
+std::string set_text(const std::string& name, const std::string& value, RunOptions& opt) {
+  if (value.empty()) return "option --" + name + " needs a value";
+  opt.*field = value;
+  return std::string();
+}
+
 constexpr OptionSpec kOptions[] = {
     {"batch", false, Scope::any, "", "",
      [](const std::string&, const std::string&, RunOptions& opt) {
@@ -210,24 +218,9 @@ constexpr OptionSpec kOptions[] = {
        opt.vcf = value;
        return std::string();
      }},
-    {"samples", true, Scope::any, "--vcf", "",
-     [](const std::string& name, const std::string& value, RunOptions& opt) {
-       if (value.empty()) return "option --" + name + " needs a value";
-       opt.samples = value;
-       return std::string();
-     }},
-    {"regions", true, Scope::any, "--vcf", "",
-     [](const std::string& name, const std::string& value, RunOptions& opt) {
-       if (value.empty()) return "option --" + name + " needs a value";
-       opt.regions = value;
-       return std::string();
-     }},
-    {"sex", true, Scope::any, "--vcf", "",
-     [](const std::string& name, const std::string& value, RunOptions& opt) {
-       if (value.empty()) return "option --" + name + " needs a value";
-       opt.sex_file = value;
-       return std::string();
-     }},
+    {"samples", true, Scope::any, "--vcf", "", set_text<&RunOptions::samples>},
+    {"regions", true, Scope::any, "--vcf", "", set_text<&RunOptions::regions>},
+    {"sex", true, Scope::any, "--vcf", "", set_text<&RunOptions::sex_file>},
     {"strict", false, Scope::any, "",
      "  --strict             exit 1 when any row has no evidence (default: 0 once\n"
      "                       every row is written; a summary on standard error)\n",

@@ -8,12 +8,6 @@ namespace kavo::cli {
 
 namespace {
 
-void append_number(std::string& out, double value) {
-  char buf[32];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value);
-  out.append(buf, res.ptr);
-}
-
 // Descriptive figures: six significant digits are plenty.
 void append_fraction(std::string& out, double value) {
   char buf[32];

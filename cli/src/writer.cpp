@@ -9,13 +9,13 @@
 
 namespace kavo::cli {
 
-namespace {
-
 void append_number(std::string& out, double value) {
   char buf[32];
   const auto res = std::to_chars(buf, buf + sizeof buf, value);
   out.append(buf, res.ptr);
 }
+
+namespace {
 
 // As "%e" prints it (six digits after the point, an exponent of at least
 // two digits), without printf's cost: both round the exact binary value.

@@ -23,6 +23,8 @@ namespace kavo::cli {
 // them, and a terminal would obey them.
 std::string tsv_field(std::string_view text);
 void append_field(std::string& out, std::string_view text);
+// The shortest text that reads back to the same double.
+void append_number(std::string& out, double value);
 
 struct OutputColumns {
   std::vector<std::string> leading;  // columns before the label and values

@@ -23,7 +23,7 @@ inline constexpr const HypothesisSpec* kHypothesisSpecs[] = {
 };
 static_assert(std::size(kHypothesisSpecs) == kHypothesisCount);
 
-// The spec of a valid hypothesis (see hypothesis_valid).
+// The description of a valid hypothesis (see hypothesis_valid).
 const HypothesisSpec& hypothesis_spec(Hypothesis hypothesis);
 
 inline bool hypothesis_valid(Hypothesis hypothesis) {
