@@ -10,6 +10,7 @@
 
 #include <gtest/gtest.h>
 
+#include "../../core/src/exact/gap_survival.hpp"
 #include "kavo/kavo.hpp"
 #include "reference_evidence.hpp"
 
@@ -133,6 +134,36 @@ TEST(Reference, FixedShapesAgreeWithBruteForceIntegration) {
   for (const Values& a : x_linked) {
     expect_close(exact(Hypothesis::x_linked_hardy_weinberg, a),
                  reference_evidence(a, {3, 2}, x_linked_point(a)), shown(a), false);
+  }
+}
+
+TEST(Contours, TheNestedRuleChecksItselfAndTheTruncationBoundHolds) {
+  // The nested contour's even nodes must make a rule of their own (its
+  // change from the whole is that rule's error, small but not zero), its
+  // value must match a far finer standard contour, and the truncation bound
+  // must cover what nodes beyond the last would still add.
+  using kavo::exact::Contour;
+  using kavo::exact::kNestedContour;
+  const std::vector<std::pair<Values, std::vector<int>>> tables = {
+      {{812, 170, 18}, {3}}, {{5, 9, 2}, {3}}, {{40, 1, 31, 60}, {4}}, {{13, 6, 8, 10}, {2, 2}}};
+  for (const auto& [a, blocks] : tables) {
+    const kavo::exact::GapTransform transform(a, blocks);
+    for (const double y : {0.05, 0.7, 3.0, 40.0}) {
+      const std::string what = shown(a) + "y=" + std::to_string(y);
+      const auto nested = kavo::exact::gap_survival(transform, y, kNestedContour);
+      // Small steps on a low parabola: the standard contours of many nodes
+      // cross far right, where exp(s y) magnifies the rounding.
+      const auto fine = kavo::exact::gap_survival(transform, y, Contour{2.0, 0.06, 72});
+      const Contour longer{kNestedContour.mu_y, kNestedContour.step, kNestedContour.nodes + 12};
+      const auto extended = kavo::exact::gap_survival(transform, y, longer);
+      ASSERT_TRUE(nested.ok && fine.ok && extended.ok) << what;
+      const double change = std::fabs(std::expm1(nested.half_log_value - nested.log_value));
+      EXPECT_GT(change, 0.0) << what;
+      EXPECT_LT(change, 1e-5) << what;
+      EXPECT_NEAR(nested.log_value, fine.log_value, 1e-12) << what;
+      EXPECT_LE(std::fabs(std::expm1(extended.log_value - nested.log_value)),
+                nested.truncation + 1e-14) << what;
+    }
   }
 }
 

@@ -36,7 +36,9 @@ struct StandardNodes {
     for (std::size_t i = 0; i < std::size(kStandardNodes); ++i) {
       fill(nodes[i], standard_contour(kStandardNodes[i]));
     }
+    fill(nested, kNestedContour);
   }
+  Nodes nested;
 };
 
 const StandardNodes& standard_nodes() {
@@ -90,13 +92,16 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
     s_of[k] = s;
   }
 
-  double sum = 0.0, magnitude = 0.0, slope = 0.0, last = 0.0, amplified = 0.0;
+  double sum = 0.0, magnitude = 0.0, slope = 0.0, last = 0.0, amplified = 0.0, even = 0.0;
+  double before_last = 0.0;
   const double unscaled = std::exp(-largest);
   for (int k = 0; k <= n; ++k) {
     const double weight = k == 0 ? 0.5 : 1.0;
     const Complex term = scaled[k] ? exp(Complex(e[k].real() - largest, e[k].imag())) * f[k]
                                    : unscaled * f[k];
     sum += weight * term.imag();
+    if (k % 2 == 0) even += weight * term.imag();
+    before_last = last;
     last = std::fabs(term.real()) + std::fabs(term.imag());
     magnitude += weight * last;
     amplified += weight * last * excess[k];
@@ -109,13 +114,19 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
   const double scale = std::log(c.step / std::numbers::pi) - beta * y + largest;
   out.ok = true;
   out.log_value = scale + std::log(sum);
-  // The terms beyond the last node fall faster than geometrically.
-  out.truncation = last / sum;
+  // The terms beyond the last node fall faster than geometrically (the
+  // growth exp(a (1 + i u)^2) is Gaussian in u), so from the last ratio q
+  // they sum to less than last q / (1 - q); twice that, for the slower
+  // factors, and never less than the last term alone where q is not small.
+  const double ratio = before_last > 0.0 ? last / before_last : 1.0;
+  out.truncation = last * std::min(1.0, 2.0 * ratio / (1.0 - std::min(ratio, 0.5))) / sum;
   // Each term carries the transform's rounding, independently of the
   // others; the transform's constants shift every term alike, and more
   // where 1 - M cancels.
   out.relative_error = 32.0 * std::numeric_limits<double>::epsilon() * magnitude / sum +
                        transform.log_rounding() * (1.0 + amplified / sum);
+  out.half_log_value = n % 2 == 0 && even > 0.0 ? scale + std::log(2.0 * even)
+                                                : std::numeric_limits<double>::quiet_NaN();
   out.log_density =
       slope < 0.0 ? scale + std::log(-slope) : -std::numeric_limits<double>::infinity();
   return out;
@@ -162,9 +173,11 @@ Contour contour_for(double mu_y, double digits, double order, double log_transfo
 }
 
 GapSurvival gap_survival(const GapTransform& transform, double y, const Contour& contour) {
-  for (const Nodes& n : standard_nodes().nodes) {
+  const StandardNodes& standard = standard_nodes();
+  for (const Nodes& n : standard.nodes) {
     if (same(contour, n.contour)) return survival_on(transform, y, n);
   }
+  if (same(contour, standard.nested.contour)) return survival_on(transform, y, standard.nested);
   Nodes nodes;
   fill(nodes, contour);
   return survival_on(transform, y, nodes);
