@@ -105,10 +105,9 @@ void Engine::work() {
       const std::uint64_t first = claimed_;
       claimed_ += take;
       lock.unlock();
-      for (std::uint64_t row = first; row < first + take; ++row) {
-        process(slot(row));
-        if (row == written_.load()) write_ready();
-      }
+      // Written once the run is done: writing after every row would take
+      // the lock and wake the others once a row.
+      for (std::uint64_t row = first; row < first + take; ++row) process(slot(row));
       write_ready();
       lock.lock();
       continue;

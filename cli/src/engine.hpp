@@ -2,8 +2,8 @@
 // The batch engine: one pool of workers for the whole run. A worker that
 // finds too few rows waiting reads the next records (one reader at a time,
 // running ahead of the computing); rows are claimed in small runs, parsed,
-// computed and formatted in the workers, and whichever worker finishes the
-// next row in input order writes every finished row from there. The calling
+// computed and formatted in the workers, and a worker that finishes a run
+// holding the next row in input order writes every finished row from there. The calling
 // thread only watches: signals, a closed output pipe, progress and flushing.
 // At most kMaxRowsInFlight rows and about kMaxBytesInFlight bytes of input
 // are held at once.
