@@ -57,36 +57,49 @@ bool read_quoted(std::string_view line, std::size_t& pos, Field& field, std::str
   }
 }
 
-bool split_whitespace(std::string_view line, std::vector<Field>& fields, std::string& problem) {
+// The next field of the line, reusing a string of an earlier line.
+Field& next_field(std::vector<Field>& fields, std::size_t& count) {
+  if (count == fields.size()) fields.emplace_back();
+  Field& field = fields[count++];
+  field.text.clear();
+  field.quoted = false;
+  return field;
+}
+
+bool split_whitespace(std::string_view line, std::vector<Field>& fields, std::size_t& count,
+                      std::string& problem) {
   std::size_t pos = 0;
   while (true) {
     while (pos < line.size() && is_whitespace_separator(line[pos])) ++pos;
     if (pos >= line.size()) return true;
-    Field field;
+    Field& field = next_field(fields, count);
     if (line[pos] == '"') {
       field.quoted = true;
       if (!read_quoted(line, pos, field, problem)) return false;
     }
-    while (pos < line.size() && !is_whitespace_separator(line[pos])) field.text.push_back(line[pos++]);
-    fields.push_back(std::move(field));
+    const std::size_t start = pos;
+    while (pos < line.size() && !is_whitespace_separator(line[pos])) ++pos;
+    field.text.append(line, start, pos - start);
   }
 }
 
 bool split_on(std::string_view line, char separator, std::vector<Field>& fields,
-              std::string& problem) {
+              std::size_t& count, std::string& problem) {
   std::size_t pos = 0;
   while (true) {
-    Field field;
+    Field& field = next_field(fields, count);
     while (pos < line.size() && line[pos] != separator && is_blank(line[pos])) ++pos;
     if (pos < line.size() && line[pos] == '"') {
       field.quoted = true;
       if (!read_quoted(line, pos, field, problem)) return false;
     }
-    while (pos < line.size() && line[pos] != separator) field.text.push_back(line[pos++]);
+    std::size_t end = line.find(separator, pos);
+    if (end == std::string_view::npos) end = line.size();
+    field.text.append(line, pos, end - pos);
+    pos = end;
     if (!field.quoted) {
       while (!field.text.empty() && is_blank(field.text.back())) field.text.pop_back();
     }
-    fields.push_back(std::move(field));
     if (pos >= line.size()) return true;
     ++pos;  // the separator
   }
@@ -96,14 +109,15 @@ bool split_on(std::string_view line, char separator, std::vector<Field>& fields,
 
 bool split_fields(std::string_view line, Separator separator, std::vector<Field>& fields,
                   std::string& problem) {
-  fields.clear();
   problem.clear();
   line = without_line_end(line);
   const char own = separator == Separator::tab ? '\t' : ',';
-  if (separator == Separator::whitespace || !occurs_unquoted(line, own)) {
-    return split_whitespace(line, fields, problem);
-  }
-  return split_on(line, own, fields, problem);
+  std::size_t count = 0;
+  const bool split = separator == Separator::whitespace || !occurs_unquoted(line, own)
+                         ? split_whitespace(line, fields, count, problem)
+                         : split_on(line, own, fields, count, problem);
+  fields.resize(count);
+  return split;
 }
 
 Separator detect_separator(std::string_view line) {

@@ -100,7 +100,7 @@ struct TableRow {
   bool has_label = false;
   std::string label;
   bool values_read = false;  // all N values parsed
-  double values[kMaxValues] = {};
+  double values[kMaxValues];  // the first N when values_read (left unset: rows are many)
   std::string error;         // why the row cannot be computed; empty when it can
 };
 

@@ -99,6 +99,8 @@ GapTransform::GapTransform(std::span<const double> a, std::span<const int> block
     }
     if (c_max > 0.0) {
       Block& b = blocks_[block_count_++];
+      b = Block{};
+      b.series = -1;
       b.first = positive;
       const double inv_max = 1.0 / c_max;
       const double beta_b = 1.0 + inv_max;

@@ -82,16 +82,18 @@ class GapTransform {
   static constexpr int kExpandFrom = 6;
   static constexpr int kMaxTerms = 48;
   static constexpr int kMaxSeries = kMaxCells / kExpandFrom;
+  // No default member values: a table sets only the blocks it has (Block{}
+  // for each), not all kMaxCells of them.
   struct Block {
-    int first = 0, count = 0;  // positive cells in cells_
-    int direct = 0;            // cells_[first, first + direct) outside the series
-    int series = -1;           // its series in series_, or -1
-    int terms = 0;             // coefficients of 1 / w_b^0 .. ^(terms - 1)
-    bool whole_in_series = false;
-    double shift = 0.0;        // beta_b - beta, >= 0
-    double tau = 0.0;
-    double constant = 0.0;     // K_b
-    Cell whole{};              // C and Delta
+    int first, count;      // positive cells in cells_
+    int direct;            // cells_[first, first + direct) outside the series
+    int series;            // its series in series_, or -1
+    int terms;             // coefficients of 1 / w_b^0 .. ^(terms - 1)
+    bool whole_in_series;
+    double shift;          // beta_b - beta, >= 0
+    double tau;
+    double constant;       // K_b
+    Cell whole;            // C and Delta
   };
   template <class T>
   T block_log(const Block& b, T w, T log_w, bool use_series) const;
