@@ -256,6 +256,13 @@ TEST(Statistics, GTestStatisticDegreesOfFreedomAndStandardizedEvidence) {
   EXPECT_EQ(m.g2, e.g2);
   EXPECT_EQ(m.df, 1);
   EXPECT_NEAR(m.log10_evidence, std::log10(m.evidence), 1e-14);
+  // Two alleles: t = 2, df = 1, where chi2(2)'s quantile has a closed form:
+  // sev = P(chi2(1) > -2 ln ev) = erfc(sqrt(-ln ev)).
+  for (const Values& hw : {Values{40, 12, 9}, Values{5, 168, 1.0001}, Values{300, 20, 41}}) {
+    const kavo::Result h = exact(Hypothesis::hardy_weinberg, hw);
+    ASSERT_EQ(h.status, Status::ok) << shown(hw);
+    EXPECT_NEAR(h.sev, std::erfc(std::sqrt(-std::log(h.evidence))), 1e-13 * h.sev) << shown(hw);
+  }
 }
 
 // --- Domain ----------------------------------------------------------------------
