@@ -432,6 +432,31 @@ std::string parse_options(int argc, char** argv, Program& program, RunOptions& o
   return check(program, opt);
 }
 
+namespace {
+
+// Words on lines of at most 80 characters.
+void print_wrapped(std::FILE* stream, std::string_view text) {
+  std::size_t line = 0;
+  while (!text.empty()) {
+    const std::size_t end = text.find(' ');
+    const std::string_view word = text.substr(0, end);
+    if (line > 0 && line + 1 + word.size() > 80) {
+      std::fputc('\n', stream);
+      line = 0;
+    }
+    if (line > 0) {
+      std::fputc(' ', stream);
+      ++line;
+    }
+    std::fwrite(word.data(), 1, word.size(), stream);
+    line += word.size();
+    text.remove_prefix(end == std::string_view::npos ? text.size() : end + 1);
+  }
+  std::fputc('\n', stream);
+}
+
+}  // namespace
+
 void print_option_usage(std::FILE* stream, const char* program) {
   std::fprintf(
       stream,
@@ -459,13 +484,20 @@ void print_option_usage(std::FILE* stream, const char* program) {
   std::fputs(
       "Input: fields separated by tabs, commas or spaces (a line with a tab is split on\n"
       "tabs only, likewise commas); \"double quotes\" around a field as in CSV. Blank lines\n"
-      "and lines starting with # are skipped; a first line with no number is a header.\n"
-      "Output: tab-separated; label, values used, evidence, draws, half_width\n"
-      "(monte_carlo) or error_bound (exact), log10_evidence, sev, g2 and df; NA in\n"
-      "all seven for a row that cannot be computed. Exits 0 once every row is written\n"
-      "(1 with --strict if a row failed, or for one table that failed), 1 on a usage or\n"
-      "I/O error, 130, 143 or 129 when interrupted.\n",
+      "and lines starting with # are skipped; a first line with no number is a header.\n",
       stream);
+  // The error column of each method, from the methods' descriptions.
+  std::string text = "Output: tab-separated; label, values used, evidence, draws, ";
+  for (int i = 0; i < kMethodCount; ++i) {
+    const MethodDescription m = describe_method(static_cast<Method>(i));
+    if (i > 0) text += i + 1 == kMethodCount ? " or " : ", ";
+    text += std::string(m.error_column) + " (" + m.name + ")";
+  }
+  text +=
+      ", log10_evidence, sev, g2 and df; NA in all seven for a row that cannot be computed. "
+      "Exits 0 once every row is written (1 with --strict if a row failed, or for one table "
+      "that failed), 1 on a usage or I/O error, 130, 143 or 129 when interrupted.";
+  print_wrapped(stream, text);
 }
 
 }  // namespace kavo::cli

@@ -77,8 +77,8 @@ std::string header_line(const OutputColumns& columns) {
   if (columns.labelled) out += tsv_field(columns.label_name) + '\t';
   for (const std::string& name : columns.value_names) out += tsv_field(name) + '\t';
   if (columns.prior_column) out += "prior\t";
-  out += columns.method == Method::monte_carlo ? "evidence\tdraws\thalf_width"
-                                               : "evidence\tdraws\terror_bound";
+  out += "evidence\tdraws\t";
+  out += describe_method(columns.method).error_column;
   out += "\tlog10_evidence\tsev\tg2\tdf\n";
   return out;
 }
@@ -105,12 +105,11 @@ void append_result(std::string& out, const Result* result) {
     out += '\n';
     return;
   }
-  // Monte Carlo's figures carry its own accuracy, in the programs' "%e";
-  // the exact method's carry every digit (the shortest text that reads back
-  // to the same double).
-  const bool exact = result->method != Method::monte_carlo;
+  // A method's figures carry every digit (the shortest text that reads back
+  // to the same double) or its own accuracy, in the programs' "%e".
+  const bool full_digits = describe_method(result->method).full_digits;
   const auto figure = [&](std::string& text, double value) {
-    if (exact) {
+    if (full_digits) {
       append_number(text, value);
     } else {
       append_e(text, value);

@@ -5,7 +5,7 @@
 #include <span>
 
 #include "kernel_gap.hpp"
-#include "methods/method.hpp"
+#include "methods/registry.hpp"
 #include "random/dirichlet.hpp"
 #include "standardized_evidence.hpp"
 
@@ -17,29 +17,6 @@ namespace {
 // is computed again in extended precision; below it the evidence moves by
 // less than 1e-13.
 constexpr double kGapErrorLimit = 1e-13;
-
-bool other_values_valid(const Table& table, const double* values) {
-  const auto check = table.spec->exact.other_values_valid;
-  return check == nullptr || check(table.shape, values);
-}
-
-// Monte Carlo takes parameters above 1 only: a parameter of exactly 1 is
-// told apart from a refused one, since the exact method computes it.
-Status monte_carlo_values(const Table& table, const double* values) {
-  if (table_values_valid(table, values)) return Status::ok;
-  for (int i = 0; i < table.layout.dimension; ++i) {
-    if (!(values[i] >= 1.0)) return Status::refused_values;
-  }
-  return other_values_valid(table, values) ? Status::needs_exact_method : Status::refused_values;
-}
-
-Status exact_values(const Table& table, const double* values) {
-  for (int i = 0; i < table.layout.dimension; ++i) {
-    if (values[i] < 1.0) return Status::parameter_below_one;
-    if (values[i] > kMaxExactParameter) return Status::outside_exact_domain;
-  }
-  return other_values_valid(table, values) ? Status::ok : Status::refused_values;
-}
 
 KernelGap table_gap(const Table& table, const double* values, const double* point) {
   const std::span<const double> a(values, static_cast<std::size_t>(table.layout.dimension));
@@ -79,15 +56,13 @@ Status validate_values(const Table& table, const double* values, Method method,
   const auto any = [&](bool (*test)(double)) { return std::any_of(values, end, test); };
   if (any([](double v) { return std::isnan(v); })) return Status::missing_value;
   if (any([](double v) { return std::isinf(v); })) return Status::infinite_value;
-  if (method != Method::monte_carlo) {
-    const Status status = exact_values(table, values);
-    if (status == Status::ok) table_point(table, values, threshold.point);
-    threshold.f_star = 0.0;  // the exact method works from the gap
-    return status;
-  }
-  const Status status = monte_carlo_values(table, values);
+  if (!method_valid(method)) return Status::unknown_method;
+  const MethodSpec& spec = method_spec(method);
+  const Status status = spec.check_values(table, values);
   if (status != Status::ok) return status;
   table_point(table, values, threshold.point);
+  threshold.f_star = 0.0;  // a method without a threshold works from the gap
+  if (!spec.needs_threshold) return Status::ok;
   threshold.f_star = log_kernel(values, threshold.point, table.layout.dimension);
   // Values so large that their sum overflows give no usable hypothesis point;
   // a NaN or infinite threshold would give a meaningless evidence.
@@ -106,11 +81,7 @@ Result compute_evidence(const Table& table, const double* values, const Settings
   if (out.status == Status::ok) {
     gap = table_gap(table, values, threshold.point);
     const MethodInput input{table, values, threshold.point, threshold.f_star, gap.gap, gap.error};
-    switch (settings.method) {
-      case Method::monte_carlo: out = monte_carlo_method(input, settings, stop); break;
-      case Method::exact: out = exact_method(input, settings); break;
-      default: out.status = Status::unknown_method; break;
-    }
+    out = method_spec(settings.method).compute(input, settings, stop);
   }
   result.status = out.status;
   if (out.status != Status::ok) return result;  // evidence and error stay NaN

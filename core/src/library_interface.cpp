@@ -5,6 +5,7 @@
 
 #include "evidence.hpp"
 #include "hypotheses/registry.hpp"
+#include "methods/registry.hpp"
 #include "hypotheses/table.hpp"
 #include "kavo/kavo.hpp"
 
@@ -144,13 +145,14 @@ HypothesisDescription describe_hypothesis(Hypothesis hypothesis) {
   return d;
 }
 
-const char* method_name(Method method) {
-  switch (method) {
-    case Method::monte_carlo: return "monte_carlo";
-    case Method::exact: return "exact";
+MethodDescription describe_method(Method method) {
+  if (!method_valid(method)) {
+    return {method, "unknown", "unknown method", "", "error", "", false};
   }
-  return "unknown";
+  return method_spec(method).shown;
 }
+
+const char* method_name(Method method) { return describe_method(method).name; }
 
 std::optional<Method> method_from_name(std::string_view name) {
   for (int i = 0; i < kMethodCount; ++i) {

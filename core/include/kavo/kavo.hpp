@@ -294,6 +294,24 @@ struct HypothesisDescription {
 };
 KAVO_API HypothesisDescription describe_hypothesis(Hypothesis hypothesis);
 
+// Everything a front end shows of a method, so that command lines, bindings
+// and their documentation describe the methods from the library.
+struct MethodDescription {
+  Method method;
+  const char* name;          // "exact"
+  const char* title;         // a short noun phrase: "Monte Carlo"
+  // How it computes, as the end of the sentence "Computes the evidence ...".
+  const char* description;
+  // The result's error as an output column ("half_width", "error_bound"),
+  // and what it means.
+  const char* error_column;
+  const char* error_meaning;
+  // Whether its figures are printed with every digit (the shortest text that
+  // reads back to the same double); else as the programs' "%e".
+  bool full_digits;
+};
+KAVO_API MethodDescription describe_method(Method method);
+
 // "monte_carlo"; and the method of such a name.
 KAVO_API const char* method_name(Method method);
 KAVO_API std::optional<Method> method_from_name(std::string_view name);

@@ -25,6 +25,11 @@ bool table_values_valid(const Table& table, const double* values) {
                      : table.spec->shaped.validate_parameters(table.shape, values);
 }
 
+bool table_other_values_valid(const Table& table, const double* values) {
+  const auto check = table.spec->exact.other_values_valid;
+  return check == nullptr || check(table.shape, values);
+}
+
 void table_point(const Table& table, const double* values, double* point) {
   if (table.fixed) {
     table.spec->hypothesis_point(values, point);

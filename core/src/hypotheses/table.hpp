@@ -20,6 +20,8 @@ Table fixed_table(const HypothesisSpec& spec);
 Status make_table(Hypothesis hypothesis, Shape shape, Table& table);
 
 bool table_values_valid(const Table& table, const double* values);
+// The values after the Dirichlet parameters (a proportion's p0) are acceptable.
+bool table_other_values_valid(const Table& table, const double* values);
 void table_point(const Table& table, const double* values, double* point);
 
 }  // namespace kavo

@@ -1,8 +1,8 @@
 #pragma once
 // A method turns a validated table and its threshold into the evidence. The
 // hypotheses know nothing of methods, and a method knows a hypothesis only
-// through its table: a new method is one more function here and one more case
-// in compute_evidence.
+// through its table. A method is one description (MethodSpec): a new method
+// is its file, its enumerator and its line in methods/registry.hpp.
 
 #include <atomic>
 #include <cstdint>
@@ -31,16 +31,24 @@ struct MethodOutput {
   double log10_evidence = std::numeric_limits<double>::quiet_NaN();
 };
 
+// Everything about a method: what front ends show of it, which values it
+// takes, and its computation.
+struct MethodSpec {
+  MethodDescription shown;
+  // ok, or why the method cannot take the table's values (after the checks
+  // every method shares: missing and infinite values).
+  Status (*check_values)(const Table& table, const double* values);
+  // Whether it needs the log kernel at the hypothesis point (f_star), finite.
+  bool needs_threshold;
+  // stop, when set, may cancel the run.
+  MethodOutput (*compute)(const MethodInput& input, const Settings& settings,
+                          const std::atomic<bool>* stop);
+};
+
 // When none of n draws reached the threshold, or all did, both half-widths
 // are 0, which would claim certainty. The error reported is instead the
 // score interval's bound with the check's own constant: 6.7 / (n + 6.7).
 double all_alike_bound(std::int64_t draws);
 
-// The Monte Carlo estimate (stop, when set, is read every 100 draws).
-MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settings,
-                                const std::atomic<bool>* stop);
-
-// The exact evidence (deterministic; draws 0).
-MethodOutput exact_method(const MethodInput& input, const Settings& settings);
 
 }  // namespace kavo

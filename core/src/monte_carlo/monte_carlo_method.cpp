@@ -1,6 +1,6 @@
 #include <cmath>
 
-#include "methods/method.hpp"
+#include "methods/registry.hpp"
 #include "monte_carlo/estimator.hpp"
 #include "hypotheses/registry.hpp"
 #include "random/rng.hpp"
@@ -18,6 +18,20 @@ double all_alike_bound(std::int64_t draws) {
   return kZ2 / (static_cast<double>(draws) + kZ2);
 }
 
+namespace {
+
+// Monte Carlo takes parameters above 1 only: a parameter of exactly 1 is
+// told apart from a refused one, since the exact method computes it.
+Status monte_carlo_values(const Table& table, const double* values) {
+  if (table_values_valid(table, values)) return Status::ok;
+  for (int i = 0; i < table.layout.dimension; ++i) {
+    if (!(values[i] >= 1.0)) return Status::refused_values;
+  }
+  return table_other_values_valid(table, values) ? Status::needs_exact_method
+                                                 : Status::refused_values;
+}
+
+// stop, when set, is read every 100 draws.
 MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settings,
                                 const std::atomic<bool>* stop) {
   MethodOutput out;
@@ -57,5 +71,17 @@ MethodOutput monte_carlo_method(const MethodInput& input, const Settings& settin
   if (mass.estimate == 0.0 || mass.estimate == 1.0) out.error = all_alike_bound(mass.draws);
   return out;
 }
+
+}  // namespace
+
+const MethodSpec kMonteCarloMethod{
+    {Method::monte_carlo, "monte_carlo", "Monte Carlo",
+     "from a reproducible stream of posterior draws, until the interval's half-width is below "
+     "the precision or the draws run out",
+     "half_width", "the half-width of the evidence's interval at the last check", false},
+    monte_carlo_values,
+    true,
+    monte_carlo_method,
+};
 
 }  // namespace kavo
