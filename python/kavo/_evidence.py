@@ -67,6 +67,21 @@ def methods() -> list[str]:
     return list(_core.methods())
 
 
+def describe_method(method: str) -> dict[str, Any]:
+    """What the library says of a method: its ``name``, a ``title``, a
+    ``description`` (how it computes), the name of its error as an output
+    column (``error_column``) with its ``error_meaning``, and whether its
+    figures carry every digit (``full_digits``).
+
+    Examples
+    --------
+    >>> d = kavo.describe_method("exact")
+    >>> d["error_column"], d["full_digits"]
+    ('error_bound', True)
+    """
+    return dict(_core.describe_method(_method(method)))
+
+
 def value_names(hypothesis: str, shape: Shape = None) -> list[str]:
     """The names of a hypothesis's values, in the order ``values`` takes them.
 

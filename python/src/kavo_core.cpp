@@ -262,6 +262,19 @@ py::dict describe_hypothesis(const std::string& name) {
   return d;
 }
 
+// What the library says of a method (see kavo::MethodDescription).
+py::dict describe_method(const std::string& name) {
+  const kavo::MethodDescription info = kavo::describe_method(method_of(name));
+  py::dict d;
+  d["name"] = info.name;
+  d["title"] = info.title;
+  d["description"] = info.description;
+  d["error_column"] = info.error_column;
+  d["error_meaning"] = info.error_meaning;
+  d["full_digits"] = info.full_digits;
+  return d;
+}
+
 std::vector<std::string> hypotheses() {
   std::vector<std::string> names;
   for (int i = 0; i < kavo::kHypothesisCount; ++i) {
@@ -295,6 +308,9 @@ PYBIND11_MODULE(_core, m) {
         "The library's description of a hypothesis: name, program, program_option, command,\n"
         "title, description, shape_kind, value_count, dirichlet_count, blocks,\n"
         "monte_carlo_limit.");
+  m.def("describe_method", &describe_method, py::arg("name"),
+        "The library's description of a method: name, title, description, error_column,\n"
+        "error_meaning, full_digits.");
   m.attr("MAX_THREADS") = kavo::kMaxThreads;
   m.def("hypotheses", &hypotheses);
   m.def("methods", &method_names);
