@@ -185,6 +185,9 @@ def test_module_describes_itself():
     assert kavo.hypotheses() == ["independence", "symmetry", "homogeneity", "hardy_weinberg",
                                  "proportion", "x_linked_hardy_weinberg"]
     assert "monte_carlo" in kavo.methods()
+    # The method's own description, by an unambiguous start of its name.
+    assert [kavo.describe_method(m)["error_column"] for m in ("monte", "ex")] == \
+        ["half_width", "error_bound"]
     assert kavo.value_names("kavoind") == ["A11", "A12", "A21", "A22"]
     assert kavo.value_names("hardy_weinberg") == ["Aaa", "Aab", "Abb"]
     assert kavo.__version__.count(".") == 2
