@@ -138,31 +138,38 @@ TEST(Reference, FixedShapesAgreeWithBruteForceIntegration) {
 }
 
 TEST(Contours, TheNestedRuleChecksItselfAndTheTruncationBoundHolds) {
-  // The nested contour's even nodes must make a rule of their own (its
+  // Each nested contour's even nodes must make a rule of their own (its
   // change from the whole is that rule's error, small but not zero), its
-  // value must match a far finer standard contour, and the truncation bound
-  // must cover what nodes beyond the last would still add.
+  // value must match a far finer contour, and the truncation bound must
+  // cover what nodes beyond the last would still add.
   using kavo::exact::Contour;
-  using kavo::exact::kNestedContour;
-  const std::vector<std::pair<Values, std::vector<int>>> tables = {
+  using Tables = std::vector<std::pair<Values, std::vector<int>>>;
+  const Tables few = {
       {{812, 170, 18}, {3}}, {{5, 9, 2}, {3}}, {{40, 1, 31, 60}, {4}}, {{13, 6, 8, 10}, {2, 2}}};
-  for (const auto& [a, blocks] : tables) {
-    const kavo::exact::GapTransform transform(a, blocks);
-    for (const double y : {0.05, 0.7, 3.0, 40.0}) {
-      const std::string what = shown(a) + "y=" + std::to_string(y);
-      const auto nested = kavo::exact::gap_survival(transform, y, kNestedContour);
-      // Small steps on a low parabola: the standard contours of many nodes
-      // cross far right, where exp(s y) magnifies the rounding.
-      const auto fine = kavo::exact::gap_survival(transform, y, Contour{2.0, 0.06, 72});
-      const Contour longer{kNestedContour.mu_y, kNestedContour.step, kNestedContour.nodes + 12};
-      const auto extended = kavo::exact::gap_survival(transform, y, longer);
-      ASSERT_TRUE(nested.ok && fine.ok && extended.ok) << what;
-      const double change = std::fabs(std::expm1(nested.half_log_value - nested.log_value));
-      EXPECT_GT(change, 0.0) << what;
-      EXPECT_LT(change, 1e-5) << what;
-      EXPECT_NEAR(nested.log_value, fine.log_value, 1e-12) << what;
-      EXPECT_LE(std::fabs(std::expm1(extended.log_value - nested.log_value)),
-                nested.truncation + 1e-14) << what;
+  const Tables moderate = {{{30, 12, 8, 20, 9, 14, 3, 7, 25}, {9}}, {{500, 90, 1, 210, 44, 7}, {6}}};
+  const Tables* tables_of[] = {&few, &moderate};
+  for (std::size_t i = 0; i < std::size(tables_of); ++i) {
+    const kavo::exact::NestedContour* nested_contour = &kavo::exact::kNestedContours[i];
+    const Contour contour = nested_contour->contour;
+    for (const auto& [a, blocks] : *tables_of[i]) {
+      const kavo::exact::GapTransform transform(a, blocks);
+      ASSERT_EQ(kavo::exact::nested_contour_for(transform.order()), nested_contour) << shown(a);
+      for (const double y : {0.05, 0.7, 3.0, 40.0}) {
+        const std::string what = shown(a) + "y=" + std::to_string(y);
+        const auto nested = kavo::exact::gap_survival(transform, y, contour);
+        // Small steps on a low parabola: the standard contours of many nodes
+        // cross far right, where exp(s y) magnifies the rounding.
+        const auto fine = kavo::exact::gap_survival(transform, y, Contour{2.0, 0.05, 100});
+        const Contour longer{contour.mu_y, contour.step, contour.nodes + 12};
+        const auto extended = kavo::exact::gap_survival(transform, y, longer);
+        ASSERT_TRUE(nested.ok && fine.ok && extended.ok) << what;
+        const double change = std::fabs(std::expm1(nested.half_log_value - nested.log_value));
+        EXPECT_GT(change, 0.0) << what;
+        EXPECT_LT(change, 1e-5) << what;
+        EXPECT_NEAR(nested.log_value, fine.log_value, 1e-12) << what;
+        EXPECT_LE(std::fabs(std::expm1(extended.log_value - nested.log_value)),
+                  nested.truncation + 1e-14) << what;
+      }
     }
   }
 }

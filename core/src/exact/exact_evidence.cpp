@@ -24,8 +24,8 @@ constexpr double kSmallestGap = 1e-100;
 // cells are counted the same way from their nominal error levels, widened
 // by e^6.
 constexpr double kDecadesPerNode = 0.75;
-// The nested contour's gain, 7.6 decades in theory, counted as 6, as the
-// standard contours' 0.91 decades a node count as 0.75.
+// The nested contours' gain, 7.6 decades or more in theory, counted as 6, as
+// the standard contours' 0.91 decades a node count as 0.75.
 constexpr double kNestedGain = 1e-6;
 // The first balanced contour's digits: enough for the rules to settle.
 constexpr double kManyCellsFirstDigits = 18.0;
@@ -68,11 +68,11 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
   // of a gamma-like Y, s = tau / y - beta, is often far below the tolerance.
   const double saddle_s = transform.order() / y - transform.beta();
   // For a gamma variable of shape tau the bound is (e beta y / tau)^tau; with
-  // a few cells (order up to kNestedUpTo) it is not worth its evaluation
-  // unless that comes within e^10 of the target.
+  // a few cells (order up to 2) it is not worth its evaluation unless that
+  // comes within e^10 of the target.
   const double tau = transform.order();
   const bool worth_bounding =
-      tau > kNestedUpTo ||
+      tau > 2.0 ||
       tau * (1.0 + std::log(transform.beta() * y / tau)) < std::log(1e-2 * tolerance) + 10.0;
   if (saddle_s > 0.0 && worth_bounding) {
     const double log_bound = saddle_s * y + transform.log_at(saddle_s + transform.beta());
@@ -140,11 +140,12 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
            (r.evidence == 0.0 && relative <= tolerance * 1e4);
   };
   // Every contour from the first crosses at mu = a / y or further right.
-  const bool nested_first = !many && transform.order() <= kNestedUpTo;
-  transform.expand((nested_first ? std::min(contours[first].mu_y, kNestedContour.mu_y)
-                                 : contours[first].mu_y) / y);
+  const NestedContour* nested_first = many ? nullptr : nested_contour_for(transform.order());
+  transform.expand((nested_first != nullptr
+                        ? std::min(contours[first].mu_y, nested_first->contour.mu_y)
+                        : contours[first].mu_y) / y);
   if (nested_first) {
-    const GapSurvival nested = gap_survival(transform, y, kNestedContour);
+    const GapSurvival nested = gap_survival(transform, y, nested_first->contour);
     if (nested.ok && std::isfinite(nested.half_log_value) &&
         accept(nested, std::fabs(std::expm1(nested.half_log_value - nested.log_value)),
                kNestedGain)) {

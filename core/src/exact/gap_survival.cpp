@@ -36,9 +36,9 @@ struct StandardNodes {
     for (std::size_t i = 0; i < std::size(kStandardNodes); ++i) {
       fill(nodes[i], standard_contour(kStandardNodes[i]));
     }
-    fill(nested, kNestedContour);
+    for (std::size_t i = 0; i < std::size(kNestedContours); ++i) fill(nested[i], kNestedContours[i].contour);
   }
-  Nodes nested;
+  Nodes nested[std::size(kNestedContours)];
 };
 
 const StandardNodes& standard_nodes() {
@@ -177,7 +177,9 @@ GapSurvival gap_survival(const GapTransform& transform, double y, const Contour&
   for (const Nodes& n : standard.nodes) {
     if (same(contour, n.contour)) return survival_on(transform, y, n);
   }
-  if (same(contour, standard.nested.contour)) return survival_on(transform, y, standard.nested);
+  for (const Nodes& n : standard.nested) {
+    if (same(contour, n.contour)) return survival_on(transform, y, n);
+  }
   Nodes nodes;
   fill(nodes, contour);
   return survival_on(transform, y, nodes);
