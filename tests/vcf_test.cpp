@@ -218,6 +218,35 @@ TEST(VcfInput, MalformedLineFarIntoTheFileEndsTheOutputAtTheSiteBeforeIt) {
   EXPECT_EQ(kavo_test::read_file(out), written);
 }
 
+TEST(VcfInput, TruncatedBgzippedFileIsAnErrorWhenDecompressedInThreads) {
+  // Decompressing in threads, htslib reads a broken block as the end of the file.
+  const char* calls[] = {"0/0 0/1 1/1 0/1 0/0 0/1", "0/1 0/1 0/0 1/1 0/0 1/1", "0/0 0/0 0/1 ./. 1/1 0/1"};
+  std::string text = kHeader;
+  for (int i = 1; i <= 40000; ++i) text += site("1", i, numbered("rs", i), "G", calls[i % 3]);
+  const std::string vcf = temp_path("cut.vcf");
+  write_file(vcf, text);
+  run_shell("bcftools view -Oz -o " + vcf + ".gz " + vcf);
+  const std::string packed = kavo_test::read_file(vcf + ".gz");
+  write_file(vcf + ".gz", packed.substr(0, packed.size() / 2));
+  const Captured whole = run_binary("kavohw", {"--vcf", vcf});
+  const Captured cut = run_binary("kavohw", {"--vcf", vcf + ".gz", "--threads", "2"});
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_NE(cut.err.find("cannot read '" + vcf + ".gz': a read error at line"), std::string::npos)
+      << cut.err;
+  EXPECT_LT(cut.out.size(), whole.out.size());
+  EXPECT_EQ(whole.out.substr(0, cut.out.size()), cut.out);
+}
+
+TEST(VcfInput, StandardInputIsNeverOverwrittenByItsOwnResults) {
+  const std::string vcf = temp_path("self.vcf");
+  const std::string text = kHeader + site("1", 1, "rs1", "G", "0/0 0/1 1/1 0/1 0/0 0/1");
+  write_file(vcf, text);
+  const Captured c = run_binary("kavohw", {"--vcf", "-", "--output", vcf}, vcf);
+  EXPECT_EQ(c.status, 1);
+  EXPECT_NE(c.err.find("the output '" + vcf + "' is the input file"), std::string::npos) << c.err;
+  EXPECT_EQ(kavo_test::read_file(vcf), text);
+}
+
 TEST(VcfInput, BgzippedVcfAndBcfGiveTheTextsRowsAndTakeRegionsAndSamples) {
   std::string text = kHeader;
   for (int i = 1; i <= 30; ++i) {

@@ -335,16 +335,21 @@ bool VcfSource::read_record(std::string& text, bcf1_t* rec) {
     record_problem_ = std::move(what);
     return false;
   };
+  // The end of a compressed stream that failed (decompressing in threads
+  // reports a broken block as the end).
+  const auto truncated = [&] {
+    return m.fp->format.compression == bgzf && m.fp->fp.bgzf->errcode != 0;
+  };
   if (m.regions.empty()) {
     if (!m.text) {
       const int status = bcf_read(m.fp, m.hdr, rec);
-      if (status == -1) return false;
+      if (status == -1 && !truncated()) return false;
       if (status < 0 || rec->errcode != 0) return unreadable("a malformed BCF record");
       return true;
     }
     while (true) {
       const int status = hts_getline(m.fp, KS_SEP_LINE, &m.fp->line);
-      if (status == -1) return false;
+      if (status == -1 && !truncated()) return false;
       if (status < 0) return unreadable("a read error at line " + std::to_string(m.fp->lineno));
       if (m.fp->line.l == 0 || (m.fp->line.l == 1 && m.fp->line.s[0] == '\r')) continue;
       text.assign(m.fp->line.s, m.fp->line.l);
