@@ -54,8 +54,8 @@ int error(Console& console, const std::string& message) {
   return kExitFailure;
 }
 
-// The batch input, checked before anything is written: a file, or standard
-// input for none or "-".
+// The input, checked before anything is written: batch mode's file, or
+// standard input for none or "-" (a VCF's size and identity only).
 struct Input {
   std::FILE* stream = nullptr;
   File owner = no_file();

@@ -74,12 +74,10 @@ class RowSource {
   virtual std::string header() const = 0;
   // A fatal row reached in input order, every row before it written;
   // `previous` is the row before it (null when none). fatal() then says why.
-  virtual void reject(const RawRecord& record, const RowInput& row, const RowInput* previous) {
-    (void)record, (void)row, (void)previous;
-  }
+  virtual void reject(const RawRecord& /*record*/, const RowInput& /*row*/,
+                      const RowInput* /*previous*/) {}
   // How messages name a record ("line 12"), and the input's records.
-  virtual std::string record_name(const RawRecord& record, const RowInput& row) const {
-    (void)row;
+  virtual std::string record_name(const RawRecord& record, const RowInput& /*row*/) const {
     return "line " + std::to_string(record.line);
   }
   virtual const char* records_name() const { return "tables"; }
