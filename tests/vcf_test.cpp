@@ -187,6 +187,66 @@ TEST(VcfInput, MalformedLineStopsTheRunAfterWritingEveryEarlierSite) {
   EXPECT_EQ(kavo_test::read_file(out), whole.out);
 }
 
+TEST(VcfInput, MalformedLineFarIntoTheFileEndsTheOutputAtTheSiteBeforeIt) {
+  // More sites than the rows held in flight, parsed by two threads: the
+  // output is every site before the bad line, each once and in order;
+  // resumed from it, the run stops at once, naming the last site kept.
+  std::string text = kHeader;
+  for (int i = 1; i <= 3000; ++i) {
+    text += i == 2600 ? "1\t2600\tbad\tA\tG\t.\t.\t.\tGT\t0/0\n"
+                      : site("1", i, numbered("rs", i), "G",
+                             i % 3 != 0 ? "0/0 0/1 1/1 0/1 0/0 0/1" : "0/1 0/1 0/0 1/1 0/0 1/1");
+  }
+  const std::string vcf = temp_path("far.vcf");
+  write_file(vcf, text);
+  const std::string out = temp_path("far.tsv");
+  std::vector<std::string> args = {"--vcf", vcf, "--threads", "2", "--output", out};
+  const Captured c = run_binary("kavohw", args);
+  EXPECT_EQ(c.status, 1);
+  EXPECT_NE(c.err.find("line 2605 is not a VCF record: '1 2600 bad"), std::string::npos) << c.err;
+  EXPECT_NE(c.err.find("(after 1:2599)"), std::string::npos) << c.err;
+  const std::string written = kavo_test::read_file(out);
+  const std::vector<std::string> lines = lines_of(written);
+  ASSERT_EQ(lines.size(), 2600u);
+  for (std::size_t i = 1; i < lines.size(); ++i) ASSERT_EQ(cells_of(lines[i])[1], std::to_string(i));
+
+  args.push_back("--resume");
+  const Captured resumed = run_binary("kavohw", args);
+  EXPECT_EQ(resumed.status, 1);
+  EXPECT_NE(resumed.err.find("2599 complete rows"), std::string::npos) << resumed.err;
+  EXPECT_NE(resumed.err.find("(after 1:2599)"), std::string::npos) << resumed.err;
+  EXPECT_EQ(kavo_test::read_file(out), written);
+}
+
+TEST(VcfInput, TruncatedBgzippedFileIsAnErrorWhenDecompressedInThreads) {
+  // Decompressing in threads, htslib reads a broken block as the end of the file.
+  const char* calls[] = {"0/0 0/1 1/1 0/1 0/0 0/1", "0/1 0/1 0/0 1/1 0/0 1/1", "0/0 0/0 0/1 ./. 1/1 0/1"};
+  std::string text = kHeader;
+  for (int i = 1; i <= 40000; ++i) text += site("1", i, numbered("rs", i), "G", calls[i % 3]);
+  const std::string vcf = temp_path("cut.vcf");
+  write_file(vcf, text);
+  run_shell("bcftools view -Oz -o " + vcf + ".gz " + vcf);
+  const std::string packed = kavo_test::read_file(vcf + ".gz");
+  write_file(vcf + ".gz", packed.substr(0, packed.size() / 2));
+  const Captured whole = run_binary("kavohw", {"--vcf", vcf});
+  const Captured cut = run_binary("kavohw", {"--vcf", vcf + ".gz", "--threads", "2"});
+  EXPECT_EQ(cut.status, 1);
+  EXPECT_NE(cut.err.find("cannot read '" + vcf + ".gz': a read error at line"), std::string::npos)
+      << cut.err;
+  EXPECT_LT(cut.out.size(), whole.out.size());
+  EXPECT_EQ(whole.out.substr(0, cut.out.size()), cut.out);
+}
+
+TEST(VcfInput, StandardInputIsNeverOverwrittenByItsOwnResults) {
+  const std::string vcf = temp_path("self.vcf");
+  const std::string text = kHeader + site("1", 1, "rs1", "G", "0/0 0/1 1/1 0/1 0/0 0/1");
+  write_file(vcf, text);
+  const Captured c = run_binary("kavohw", {"--vcf", "-", "--output", vcf}, vcf);
+  EXPECT_EQ(c.status, 1);
+  EXPECT_NE(c.err.find("the output '" + vcf + "' is the input file"), std::string::npos) << c.err;
+  EXPECT_EQ(kavo_test::read_file(vcf), text);
+}
+
 TEST(VcfInput, BgzippedVcfAndBcfGiveTheTextsRowsAndTakeRegionsAndSamples) {
   std::string text = kHeader;
   for (int i = 1; i <= 30; ++i) {

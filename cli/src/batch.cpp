@@ -19,7 +19,7 @@
 #include "resume.hpp"
 #include "signals.hpp"
 #include "table_source.hpp"
-#include "vcf_run.hpp"
+#include "vcf_row_source.hpp"
 #include "writer.hpp"
 
 namespace kavo::cli {
@@ -54,14 +54,16 @@ int error(Console& console, const std::string& message) {
   return kExitFailure;
 }
 
-// The batch input, checked before anything is written: a file, or standard
-// input for none or "-".
+// The input, checked before anything is written: batch mode's file, or
+// standard input for none or "-" (a VCF's size and identity only).
 struct Input {
   std::FILE* stream = nullptr;
   File owner = no_file();
   std::uint64_t size = 0;  // a regular file's, else 0
   std::string shown;       // for messages
   std::string problem;
+  bool known = false;      // `info` is the input's
+  struct stat info {};
 };
 
 Input open_input(const RunOptions& opt) {
@@ -74,10 +76,10 @@ Input open_input(const RunOptions& opt) {
     return in;
   }
   if (!from_stdin) in.owner = owned(in.stream);
-  struct stat info;
-  if (fstat(fileno(in.stream), &info) == 0) {
-    if (S_ISDIR(info.st_mode)) in.problem = "cannot read " + in.shown + ": " + std::strerror(EISDIR);
-    if (S_ISREG(info.st_mode)) in.size = static_cast<std::uint64_t>(info.st_size);
+  in.known = fstat(fileno(in.stream), &in.info) == 0;
+  if (in.known) {
+    if (S_ISDIR(in.info.st_mode)) in.problem = "cannot read " + in.shown + ": " + std::strerror(EISDIR);
+    if (S_ISREG(in.info.st_mode)) in.size = static_cast<std::uint64_t>(in.info.st_size);
   }
   return in;
 }
@@ -92,14 +94,13 @@ struct OutputFile {
   std::string problem;
 };
 
-OutputFile open_output(const RunOptions& opt, std::FILE* input) {
+OutputFile open_output(const RunOptions& opt, const Input& input) {
   OutputFile out;
   const std::string shown = quoted_path(*opt.output);
-  if (input != nullptr) {
-    struct stat input_info, output_info;
-    if (fstat(fileno(input), &input_info) == 0 && stat(opt.output->c_str(), &output_info) == 0 &&
-        S_ISREG(output_info.st_mode) && input_info.st_dev == output_info.st_dev &&
-        input_info.st_ino == output_info.st_ino) {
+  if (input.known) {
+    struct stat output_info;
+    if (stat(opt.output->c_str(), &output_info) == 0 && S_ISREG(output_info.st_mode) &&
+        input.info.st_dev == output_info.st_dev && input.info.st_ino == output_info.st_ino) {
       out.problem = "the output " + shown + " is the input file";
       return out;
     }
@@ -142,32 +143,37 @@ int run_with_options(int argc, char** argv, const Program& fixed, ProgramStreams
     std::fprintf(io.out, "%s %s\n", program.name, version());
     return std::fflush(io.out) == 0 && !std::ferror(io.out) ? kExitOk : kExitFailure;
   }
-  if (opt.vcf) return run_vcf(program, opt, io, name);
 
   Input input;
-  if (opt.batch) {
+  std::unique_ptr<RowSource> source;
+  if (opt.vcf) {
+    auto sites = std::make_unique<VcfRows>(*opt.vcf, opt);
+    if (!sites->problem().empty()) return report_error(io.err, name.c_str(), sites->problem());
+    input.size = sites->size();
+    input.known = (*opt.vcf == "-" ? fstat(STDIN_FILENO, &input.info)
+                                   : stat(opt.vcf->c_str(), &input.info)) == 0;
+    source = std::move(sites);
+  } else if (opt.batch) {
     input = open_input(opt);
     if (!input.problem.empty()) return report_error(io.err, name.c_str(), input.problem);
-  }
-  OutputFile output;
-  if (opt.output) {
-    output = open_output(opt, input.stream);
-    if (!output.problem.empty()) return report_error(io.err, name.c_str(), output.problem);
-  }
-
-  if (io.handle_signals) install_stop_handlers();
-  const bool show_progress =
-      opt.progress == 1 || (opt.progress == -1 && opt.batch && isatty(fileno(io.err)));
-  Console console(io.err, name, show_progress, kMessageCap);
-  if (opt.output) console.list_failures_in(*opt.output + ".failures");
-  Output out(output.owner ? output.owner.get() : io.out);
-  std::unique_ptr<RowSource> source;
-  if (opt.batch) {
     source = std::make_unique<LineTables>(input.stream, program, opt,
                                           io.handle_signals ? stopped_by_signal : nullptr);
   } else {
     source = std::make_unique<ArgumentTable>(program, opt);
   }
+  OutputFile output;
+  if (opt.output) {
+    output = open_output(opt, input);
+    if (!output.problem.empty()) return report_error(io.err, name.c_str(), output.problem);
+  }
+
+  if (io.handle_signals) install_stop_handlers();
+  const bool panel = opt.batch || opt.vcf;
+  const bool show_progress =
+      opt.progress == 1 || (opt.progress == -1 && panel && isatty(fileno(io.err)));
+  Console console(io.err, name, show_progress, kMessageCap);
+  if (opt.output) console.list_failures_in(*opt.output + ".failures");
+  Output out(output.owner ? output.owner.get() : io.out);
 
   Resumed resumed;
   if (output.resuming) resumed = resume(output.earlier, *source, opt.settings.method, console);
@@ -178,6 +184,7 @@ int run_with_options(int argc, char** argv, const Program& fixed, ProgramStreams
   run.input_size = input.size;
   run.kept = resumed.kept;
   run.write_header = !output.resuming;
+  if (resumed.kept > 0) run.before = &resumed.last;
   Engine engine(*source, out, console, run);
   if (go_on) engine.run(resumed.has_pending ? &resumed.pending : nullptr);
   out.flush();
@@ -195,8 +202,14 @@ int run_with_options(int argc, char** argv, const Program& fixed, ProgramStreams
   if (!resumed.problem.empty()) {
     return error(console, "cannot resume " + target + ": " + resumed.problem);
   }
-  if (!source->fatal().empty()) return error(console, source->fatal());
   const std::uint64_t rows = resumed.kept + engine.rows_written();
+  if (!source->fatal().empty()) {
+    if (opt.vcf) {
+      console.say(name + ": " + std::to_string(rows) + " complete rows in " + target +
+                  ", every site before the one that cannot be read");
+    }
+    return error(console, source->fatal());
+  }
   if (const int signal = stop_signal(); signal != 0) {
     std::string note = name + ": interrupted; " + std::to_string(rows) + " complete rows in " + target;
     if (opt.output) note += " (to continue: the same command with --resume)";
@@ -208,7 +221,7 @@ int run_with_options(int argc, char** argv, const Program& fixed, ProgramStreams
   }
   const std::uint64_t failed = resumed.failed + engine.rows_failed();
   if (failed == 0) return kExitOk;
-  if (!opt.batch) return kExitFailure;  // the one table asked for has no evidence
+  if (!panel) return kExitFailure;  // the one table asked for has no evidence
   // A panel's rows without an evidence are results (NA), not a failed run,
   // unless --strict says otherwise.
   console.say(name + " ERROR : " + std::to_string(failed) + " of " + std::to_string(rows) +

@@ -29,6 +29,7 @@ struct Engine::Slot {
   std::string reason;  // why it failed, for the message
   bool failed = false;
   bool cancelled = false;
+  bool fatal = false;
   std::atomic<bool> done{false};
 };
 
@@ -53,8 +54,9 @@ void Engine::run(RawRecord* pending) {
   for (std::thread& t : workers) t.join();
   // Rows finished after the last writer looked, when the run was stopped.
   write_ready();
-  // A run stopped before its first row still writes the header.
-  if (!header_written_ && source_.fatal().empty()) {
+  // A run stopped before its first row still writes the header (if the
+  // source has one).
+  if (!header_written_) {
     if (header_.empty()) header_ = source_.header();
     out_.write(header_);
     header_written_ = true;
@@ -77,12 +79,14 @@ void Engine::work() {
   while (!stop_.load(std::memory_order_relaxed)) {
     const std::uint64_t waiting = read_ - claimed_;
     const std::uint64_t held = read_ - written_.load();
-    if (!input_end_ && !reading_ && held < kMaxRowsInFlight &&
+    // One slot of the ring is left to the row written last, which a fatal
+    // row after it names.
+    if (!input_end_ && !reading_ && held + 1 < kMaxRowsInFlight &&
         bytes_in_flight_ < kMaxBytesInFlight && waiting < kReadRun / 2 * threads) {
       // Read ahead, outside the lock: the other workers keep computing.
       reading_ = true;
       const std::uint64_t first = read_;
-      const std::size_t limit = std::min<std::size_t>(kReadRun, kMaxRowsInFlight - held);
+      const std::size_t limit = std::min<std::size_t>(kReadRun, kMaxRowsInFlight - 1 - held);
       lock.unlock();
       std::uint64_t bytes = 0;
       bool ended = false;
@@ -94,7 +98,6 @@ void Engine::work() {
       if (ended) {
         input_end_ = true;
         input_complete_.store(true);
-        if (!source_.fatal().empty()) stop_.store(true);
       }
       changed_.notify_all();
       continue;
@@ -138,6 +141,7 @@ std::size_t Engine::read_records(std::uint64_t first, std::size_t limit, std::ui
     }
     if (header_.empty()) header_ = source_.header();
     s.cancelled = false;
+    s.fatal = false;
     bytes += s.record.text.size();
     ++got;
   }
@@ -154,6 +158,11 @@ void Engine::process(Slot& s) {
   }
   RowInput& row = s.row;
   source_.parse(s.record, row);
+  s.fatal = row.fatal;
+  if (s.fatal) {
+    s.done.store(true);
+    return;
+  }
   s.out.clear();
   append_echo(s.out, row);
   s.failed = false;
@@ -199,13 +208,21 @@ void Engine::write_ready() {
         batch_ += header_;
         header_written_ = true;
       }
+      if (s.fatal) {
+        if (!rejected_) {
+          rejected_ = true;
+          source_.reject(s.record, s.row, row > 0 ? &slot(row - 1).row : options_.before);
+          request_stop();
+        }
+        break;
+      }
       batch_ += s.out;
       if (s.failed) {
         ++failed_;
         std::lock_guard<std::mutex> lock(console_mutex_);
         out_.write(batch_);  // the row before its message
         batch_.clear();
-        console_.row_failed(s.record.line, s.reason, s.row.name);
+        console_.row_failed(s.record.line, s.reason, s.row.name, s.row.name_leads);
       }
       bytes += s.record.text.size();
       if (s.record.text.capacity() > kKeptCapacity) std::string().swap(s.record.text);
@@ -228,7 +245,7 @@ void Engine::write_ready() {
     }
     writing_.store(false);
     const Slot& next = slot(written_.load());
-    if (!next.done.load() || next.cancelled) return;
+    if (!next.done.load() || next.cancelled || next.fatal) return;
   }
 }
 

@@ -6,7 +6,8 @@
 // holding the next row in input order writes every finished row from there. The calling
 // thread only watches: signals, a closed output pipe, progress and flushing.
 // At most kMaxRowsInFlight rows and about kMaxBytesInFlight bytes of input
-// are held at once.
+// are held at once. A fatal row (see RowInput::fatal) stops the run once
+// every row before it is written.
 
 #include <atomic>
 #include <condition_variable>
@@ -33,6 +34,7 @@ class Engine {
     std::uint64_t input_size = 0;  // bytes, for the time left (0: unknown)
     std::uint64_t kept = 0;        // rows kept from an earlier run
     bool write_header = true;      // false when appending to an earlier run
+    const RowInput* before = nullptr;  // the last row kept from an earlier run
   };
 
   Engine(RowSource& source, Output& out, Console& console, const Options& options);
@@ -83,6 +85,7 @@ class Engine {
   std::atomic<std::uint64_t> written_{0};
   std::atomic<bool> dirty_{false};
   bool header_written_ = false;
+  bool rejected_ = false;  // a fatal row was reached
   std::string header_;  // set by the first reader, before any row is handed on
   std::uint64_t failed_ = 0;
   std::string batch_;

@@ -63,7 +63,9 @@ void Console::list_failure(long line, const std::string& name, const std::string
   std::fputs(entry.c_str(), list_);
 }
 
-void Console::row_failed(long line, const std::string& reason, const std::string& name) {
+void Console::row_failed(long line, const std::string& reason, const std::string& name,
+                         bool name_leads) {
+  if (name_leads) return row_failed(line, name + ": " + reason);
   list_failure(line, name, reason);
   if (cap_ >= 0 && shown_ >= cap_) {
     ++hidden_;

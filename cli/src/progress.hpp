@@ -36,8 +36,10 @@ class Console {
   Console& operator=(const Console&) = delete;
 
   // "PROGRAM ERROR : line N (NAME): REASON", up to the cap; NAME (the row's
-  // label) shown escaped, and left out when empty.
-  void row_failed(long line, const std::string& reason, const std::string& name = "");
+  // label) shown escaped, and left out when empty. When the name leads:
+  // "line N: NAME: REASON", the name part of the reason.
+  void row_failed(long line, const std::string& reason, const std::string& name = "",
+                  bool name_leads = false);
   // Where every failed row is listed (line, name, reason; tab-separated)
   // once there are more than the cap: a side file of the output.
   void list_failures_in(std::string path) { list_path_ = std::move(path); }

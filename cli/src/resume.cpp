@@ -58,11 +58,12 @@ Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console
   while (more) {
     if (!earlier.next(earlier_row)) break;
     source.parse(record, row);
+    if (row.fatal) break;
     expected.clear();
     append_echo(expected, row);
     if (earlier_row.compare(0, expected.size(), expected) != 0) {
-      r.problem = "its row " + std::to_string(r.kept + 1) + " is not line " +
-                  std::to_string(record.line) + " of the input";
+      r.problem = "its row " + std::to_string(r.kept + 1) + " is not " +
+                  source.record_name(record, row) + " of the input";
       return r;
     }
     // Whether this run would leave the row without an evidence, from the
@@ -83,8 +84,9 @@ Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console
     ++r.kept;
     if (!reason.empty()) {
       ++r.failed;
-      console.row_failed(record.line, reason, row.name);
+      console.row_failed(record.line, reason, row.name, row.name_leads);
     }
+    std::swap(row, r.last);
     more = source.read(record);
   }
   if (!source.fatal().empty()) return r;
@@ -92,7 +94,7 @@ Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console
     r.has_pending = true;
     r.pending = std::move(record);
   } else if (earlier.next(earlier_row)) {
-    r.problem = "it has more rows than the input has tables";
+    r.problem = std::string("it has more rows than the input has ") + source.records_name();
     return r;
   }
   if (!earlier.cut()) {

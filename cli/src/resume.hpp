@@ -45,12 +45,14 @@ struct Resumed {
   std::uint64_t failed = 0;  // of those, rows without an evidence
   bool has_pending = false;  // `pending` is the first record to compute
   RawRecord pending;
+  RowInput last;             // the last row kept, when one was
   std::string problem;       // why the file cannot be resumed (left as it was)
 };
 
 // Keeps the earlier rows that are sound, telling each kept failed row's
 // reason as the run that wrote it did, and cuts the file after them. A
-// fatal problem of the source ends it early (see source.fatal()).
+// fatal problem of the source ends it early (see source.fatal()); a fatal
+// row is left pending, for the run to stop at.
 Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console& console);
 
 }  // namespace kavo::cli

@@ -370,6 +370,7 @@ void LineTables::parse(const RawRecord& record, RowInput& row) const {
 }
 
 std::string LineTables::header() const {
+  if (!fatal_.empty()) return {};
   OutputColumns c = columns_of(program_, opt_);
   c.labelled = labelled_;
   c.leading = leading_names_;

@@ -33,18 +33,32 @@ std::string vcf_header_line(Method method) {
          "het_obs\thet_exp\thypothesis\tprior\t" + header_line(evidence);
 }
 
-std::string vcf_row_prefix(const VcfSite& site, double prior) {
+void append_vcf_prefix(std::string& out, const VcfSite& site, double prior) {
   const SiteCounts& c = site.counts;
-  std::string out;
-  out += tsv_field(site.chrom) + '\t' + std::to_string(site.pos) + '\t' + tsv_field(site.id) + '\t';
-  out += tsv_field(site.ref) + '\t' + tsv_field(site.alt) + '\t';
-  out += std::to_string(c.called) + '\t' + std::to_string(c.missing) + '\t';
+  const auto field = [&](std::string_view text) {
+    append_field(out, text);
+    out += '\t';
+  };
+  const auto whole = [&](std::int64_t n) {
+    char buf[24];
+    out.append(buf, std::to_chars(buf, buf + sizeof buf, n).ptr);
+  };
+  field(site.chrom);
+  whole(site.pos);
+  out += '\t';
+  field(site.id);
+  field(site.ref);
+  field(site.alt);
+  whole(c.called);
+  out += '\t';
+  whole(c.missing);
+  out += '\t';
   if (c.counts.empty()) {
     out += "NA";
   } else {
     for (std::size_t i = 0; i < c.counts.size(); ++i) {
       if (i > 0) out += ',';
-      out += std::to_string(c.counts[i]);
+      whole(c.counts[i]);
     }
   }
   out += '\t';
@@ -70,10 +84,10 @@ std::string vcf_row_prefix(const VcfSite& site, double prior) {
     append_fraction(out, 1.0 - homozygosity);
     out += '\t';
   }
-  out += site_hypothesis_name(c.table) + '\t';
+  out += site_hypothesis_name(c.table);
+  out += '\t';
   append_number(out, prior);
   out += '\t';
-  return out;
 }
 
 }  // namespace kavo::cli

@@ -16,7 +16,7 @@ std::string site_hypothesis_name(SiteTable table);
 // The header: these columns, then the evidence columns of the method.
 std::string vcf_header_line(Method method);
 
-// A site's columns before the evidence, each followed by a tab.
-std::string vcf_row_prefix(const VcfSite& site, double prior);
+// Appends a site's columns before the evidence, each followed by a tab.
+void append_vcf_prefix(std::string& out, const VcfSite& site, double prior);
 
 }  // namespace kavo::cli

@@ -13,6 +13,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
+#include <new>
 #include <stdexcept>
 #include <unordered_map>
 
@@ -81,9 +82,6 @@ struct VcfSource::Impl {
   VcfSelection selection;
   htsFile* fp = nullptr;
   bcf_hdr_t* hdr = nullptr;
-  bcf1_t* rec = nullptr;
-  std::int32_t* gt = nullptr;
-  int gt_capacity = 0;
   bool text = false;
   // --regions: the index, the regions and the one being read.
   hts_idx_t* idx = nullptr;
@@ -94,18 +92,15 @@ struct VcfSource::Impl {
   kstring_t line = {0, 0, nullptr};
   // --sex, per sample of the records.
   std::vector<Sex> sexes;
-  std::string last_site;  // the last site read, to name a bad record after it
   // A text VCF: the header before --samples, for the parsers' copies.
   bcf_hdr_t* full_hdr = nullptr;
   bool samples_from_file = false;
 
   ~Impl() {
-    std::free(gt);
     std::free(line.s);
     if (itr != nullptr) hts_itr_destroy(itr);
     if (tbx != nullptr) tbx_destroy(tbx);
     if (idx != nullptr) hts_idx_destroy(idx);
-    if (rec != nullptr) bcf_destroy(rec);
     if (hdr != nullptr) bcf_hdr_destroy(hdr);
     if (full_hdr != nullptr) bcf_hdr_destroy(full_hdr);
     if (fp != nullptr) hts_close(fp);
@@ -114,9 +109,16 @@ struct VcfSource::Impl {
 
 namespace {
 
+// GT values widened to 32 bits, for the records whose values are not bytes;
+// one buffer per thread.
+struct GenotypeBuffer {
+  std::int32_t* values = nullptr;
+  int capacity = 0;
+  ~GenotypeBuffer() { std::free(values); }
+};
+
 // A record's site: its identity and its genotype counts.
-void fill_site(const bcf_hdr_t* hdr, bcf1_t* rec, const std::vector<Sex>& sexes,
-               std::int32_t*& gt, int& gt_capacity, VcfSite& site) {
+void fill_site(const bcf_hdr_t* hdr, bcf1_t* rec, const std::vector<Sex>& sexes, VcfSite& site) {
   bcf_unpack(rec, BCF_UN_STR);
   site.chrom = bcf_hdr_id2name(hdr, rec->rid);
   site.pos = rec->pos + 1;
@@ -128,7 +130,6 @@ void fill_site(const bcf_hdr_t* hdr, bcf1_t* rec, const std::vector<Sex>& sexes,
     site.alt += rec->d.allele[i];
   }
   if (site.alt.empty()) site.alt.push_back('.');
-  site.parsed = true;
 
   const int samples = bcf_hdr_nsamples(hdr);
   SexRule sex;
@@ -143,7 +144,9 @@ void fill_site(const bcf_hdr_t* hdr, bcf1_t* rec, const std::vector<Sex>& sexes,
                     samples, format->n, rec->n_allele, sex, site.counts);
     return;
   }
-  const int values = bcf_get_genotypes(hdr, rec, &gt, &gt_capacity);
+  thread_local GenotypeBuffer buffer;
+  std::int32_t*& gt = buffer.values;
+  const int values = bcf_get_genotypes(hdr, rec, &gt, &buffer.capacity);
   if (values <= 0 || samples == 0) {  // no GT: every call missing
     count_genotypes(std::span<const std::int32_t>(), 0, 1, rec->n_allele, sex, site.counts);
     site.counts.missing = samples;
@@ -228,13 +231,9 @@ VcfSource::VcfSource(const std::string& path, const VcfSelection& selection)
   }
   if (!selection.sex_file.empty() && !read_sexes()) return;
   if (!selection.regions.empty() && !open_regions()) return;
-  m.rec = bcf_init();
-  if (m.rec == nullptr) problem_ = "out of memory";
 }
 
 VcfSource::~VcfSource() = default;
-
-int VcfSource::samples() const { return impl_->hdr != nullptr ? bcf_hdr_nsamples(impl_->hdr) : 0; }
 
 std::uint64_t VcfSource::bytes_read() const {
   const Impl& m = *impl_;
@@ -328,32 +327,32 @@ bool VcfSource::open_regions() {
   return true;
 }
 
-// Reads the next record into rec; false at the end or on a problem.
-bool VcfSource::read_record() {
+// Reads the next record: a text VCF's line into text, a BCF's record into
+// rec. False at the end or when a record cannot be read (record_problem_).
+bool VcfSource::read_record(std::string& text, bcf1_t* rec) {
   Impl& m = *impl_;
-  const auto malformed = [&](const std::string& what) {
-    problem_ = "cannot read " + quoted(m.path) + ": " + what +
-               (m.last_site.empty() ? " (the first record)" : " (after " + m.last_site + ")");
+  const auto unreadable = [&](std::string what) {
+    record_problem_ = std::move(what);
     return false;
+  };
+  // The end of a compressed stream that failed (decompressing in threads
+  // reports a broken block as the end).
+  const auto truncated = [&] {
+    return m.fp->format.compression == bgzf && m.fp->fp.bgzf->errcode != 0;
   };
   if (m.regions.empty()) {
     if (!m.text) {
-      const int status = bcf_read(m.fp, m.hdr, m.rec);
-      if (status == -1) return false;
-      if (status < 0 || m.rec->errcode != 0) return malformed("a malformed BCF record");
+      const int status = bcf_read(m.fp, m.hdr, rec);
+      if (status == -1 && !truncated()) return false;
+      if (status < 0 || rec->errcode != 0) return unreadable("a malformed BCF record");
       return true;
     }
     while (true) {
       const int status = hts_getline(m.fp, KS_SEP_LINE, &m.fp->line);
-      if (status == -1) return false;
-      if (status < 0) return malformed("a read error at line " + std::to_string(m.fp->lineno));
+      if (status == -1 && !truncated()) return false;
+      if (status < 0) return unreadable("a read error at line " + std::to_string(m.fp->lineno));
       if (m.fp->line.l == 0 || (m.fp->line.l == 1 && m.fp->line.s[0] == '\r')) continue;
-      if (m.full_hdr != nullptr) return true;  // deferred: parsed by the caller
-      const std::string start = excerpt(m.fp->line.s, m.fp->line.l);
-      if (vcf_parse(&m.fp->line, m.hdr, m.rec) != 0 || m.rec->errcode != 0) {
-        return malformed("line " + std::to_string(m.fp->lineno) + " is not a VCF record: '" +
-                         start + "'");
-      }
+      text.assign(m.fp->line.s, m.fp->line.l);
       return true;
     }
   }
@@ -362,24 +361,30 @@ bool VcfSource::read_record() {
     if (m.itr == nullptr && r.tid >= 0) {
       m.itr = m.tbx != nullptr ? hts_itr_query(m.tbx->idx, r.tid, r.beg - 1, r.end, tbx_readrec)
                                : hts_itr_query(m.idx, r.tid, r.beg - 1, r.end, bcf_readrec);
-      if (m.itr == nullptr) return malformed("the index cannot be searched for " + r.chrom);
+      if (m.itr == nullptr) return unreadable("the index cannot be searched for " + r.chrom);
     }
     int status = -1;
+    std::int64_t pos = 0;
     if (m.itr != nullptr) {
       if (m.tbx != nullptr) {
         status = tbx_itr_next(m.fp, m.tbx, m.itr, &m.line);
         if (status >= 0) {
-          const std::string start = excerpt(m.line.s, m.line.l);
-          if (vcf_parse(&m.line, m.hdr, m.rec) != 0 || m.rec->errcode != 0) {
-            return malformed("a record that is not VCF: '" + start + "'");
+          // POS, the second field; a line without one goes to the parser, which refuses it.
+          const std::string_view line(m.line.s, m.line.l);
+          const std::size_t tab = line.find('\t');
+          if (tab == std::string_view::npos ||
+              !parse_whole(line.substr(tab + 1, line.find('\t', tab + 1) - tab - 1), pos)) {
+            text.assign(line);
+            return true;
           }
         }
       } else {
-        status = bcf_itr_next(m.fp, m.itr, m.rec);
-        if (status >= 0 && m.hdr->keep_samples != nullptr) bcf_subset_format(m.hdr, m.rec);
+        status = bcf_itr_next(m.fp, m.itr, rec);
+        if (status >= 0 && m.hdr->keep_samples != nullptr) bcf_subset_format(m.hdr, rec);
+        pos = rec->pos + 1;
       }
     }
-    if (status < -1) return malformed("a malformed record");
+    if (status < -1) return unreadable("a malformed record");
     if (status < 0) {
       if (m.itr != nullptr) hts_itr_destroy(m.itr);
       m.itr = nullptr;
@@ -387,51 +392,49 @@ bool VcfSource::read_record() {
       continue;
     }
     // A site belongs to the regions its position lies in, and is read once.
-    const std::int64_t pos = m.rec->pos + 1;
     if (pos < r.beg || pos > r.end) continue;
     bool earlier = false;
     for (std::size_t i = 0; i < m.region && !earlier; ++i) {
       const Region& e = m.regions[i];
       earlier = e.chrom == r.chrom && pos >= e.beg && pos <= e.end;
     }
-    if (!earlier) return true;
+    if (earlier) continue;
+    if (m.tbx != nullptr) text.assign(m.line.s, m.line.l);
+    return true;
   }
   return false;
 }
 
-bool VcfSource::deferred() const { return impl_->full_hdr != nullptr && impl_->regions.empty(); }
+bool VcfSource::text() const { return impl_->text; }
 
-bool VcfSource::next(VcfSite& site) {
-  Impl& m = *impl_;
-  if (!problem_.empty() || !read_record()) return false;
-  site.line = m.text && m.regions.empty() ? static_cast<long>(m.fp->lineno) : 0;
-  if (deferred()) {
-    site.record.assign(m.fp->line.s, m.fp->line.l);
-    site.parsed = false;
-    return true;
-  }
-  fill_site(m.hdr, m.rec, m.sexes, m.gt, m.gt_capacity, site);
-  m.last_site = site.chrom;
-  m.last_site += ':';
-  m.last_site += std::to_string(site.pos);
+bool VcfSource::next(std::string& text, VcfRecord& record, long& line) {
+  if (!problem_.empty() || !record_problem_.empty() || !read_record(text, record.rec_)) return false;
+  const Impl& m = *impl_;
+  line = m.text && m.regions.empty() ? static_cast<long>(m.fp->lineno) : 0;
   return true;
 }
 
-void VcfSource::reject(const VcfSite& site, const std::string& previous_site) {
-  problem_ = "cannot read " + quoted(impl_->path) + ": line " + std::to_string(site.line) +
-             " is not a VCF record: '" + excerpt(site.record.data(), site.record.size()) + "'" +
-             (previous_site.empty() ? " (the first record)" : " (after " + previous_site + ")");
+void VcfSource::fill(const VcfRecord& record, VcfSite& site) const {
+  fill_site(impl_->hdr, record.rec_, impl_->sexes, site);
 }
+
+std::string VcfSource::cannot_read(const std::string& what, const std::string& previous_site) const {
+  return "cannot read " + quoted(impl_->path) + ": " + what +
+         (previous_site.empty() ? " (the first record)" : " (after " + previous_site + ")");
+}
+
+VcfRecord::VcfRecord() : rec_(bcf_init()) {
+  if (rec_ == nullptr) throw std::bad_alloc();
+}
+
+VcfRecord::~VcfRecord() { bcf_destroy(rec_); }
 
 struct VcfRecordParser::Impl {
   bcf_hdr_t* hdr = nullptr;
   bcf1_t* rec = nullptr;
   const std::vector<Sex>* sexes = nullptr;
-  std::int32_t* gt = nullptr;
-  int gt_capacity = 0;
   kstring_t line = {0, 0, nullptr};
   ~Impl() {
-    std::free(gt);
     std::free(line.s);
     if (rec != nullptr) bcf_destroy(rec);
     if (hdr != nullptr) bcf_hdr_destroy(hdr);
@@ -452,13 +455,17 @@ VcfRecordParser::VcfRecordParser(const VcfSource& source) : impl_(std::make_uniq
 
 VcfRecordParser::~VcfRecordParser() = default;
 
-bool VcfRecordParser::parse(VcfSite& site) {
+bool VcfRecordParser::parse(std::string_view text, long line, VcfSite& site, std::string& problem) {
   Impl& m = *impl_;
   m.line.l = 0;
-  if (kputsn(site.record.data(), site.record.size(), &m.line) < 0) return false;
-  if (vcf_parse(&m.line, m.hdr, m.rec) != 0 || m.rec->errcode != 0) return false;
-  fill_site(m.hdr, m.rec, *m.sexes, m.gt, m.gt_capacity, site);
-  site.record.clear();
+  if (kputsn(text.data(), text.size(), &m.line) < 0 || vcf_parse(&m.line, m.hdr, m.rec) != 0 ||
+      m.rec->errcode != 0) {
+    const std::string start = excerpt(text.data(), text.size());
+    problem = line > 0 ? "line " + std::to_string(line) + " is not a VCF record: '" + start + "'"
+                       : "a record that is not VCF: '" + start + "'";
+    return false;
+  }
+  fill_site(m.hdr, m.rec, *m.sexes, site);
   return true;
 }
 

@@ -1,15 +1,17 @@
 #pragma once
 // Reading a VCF, bgzipped VCF or BCF (or standard input) site by site with
 // htslib: each record becomes its identity and its genotype counts. Nothing
-// here writes output; a record htslib cannot read ends the reading, with a
-// message naming it.
+// here writes output; a record htslib cannot read ends the reading.
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "genotype_counts.hpp"
+
+struct bcf1_t;  // htslib's record
 
 namespace kavo::cli {
 
@@ -19,11 +21,7 @@ struct VcfSite {
   std::string id;
   std::string ref;
   std::string alt;       // the ALT alleles joined by commas, "." when none
-  long line = 0;         // its line in a text VCF read from the start; else 0
   SiteCounts counts;
-  // A text record read but not yet parsed (see VcfSource::deferred).
-  std::string record;
-  bool parsed = false;
 };
 
 struct VcfSelection {
@@ -31,6 +29,19 @@ struct VcfSelection {
   std::string regions;   // "" (all), or CHR[:BEG[-END]],...: sites whose POS lies within
   std::string sex_file;  // "": sexes unknown
   int threads = 1;       // for bgzf decompression
+};
+
+// A record as htslib decodes it, reused from record to record.
+class VcfRecord {
+ public:
+  VcfRecord();
+  ~VcfRecord();
+  VcfRecord(const VcfRecord&) = delete;
+  VcfRecord& operator=(const VcfRecord&) = delete;
+
+ private:
+  bcf1_t* rec_;
+  friend class VcfSource;
 };
 
 class VcfSource {
@@ -45,18 +56,25 @@ class VcfSource {
   // Why the file cannot be read (empty when it can).
   const std::string& problem() const { return problem_; }
 
-  // The next site; false at the end or when a record cannot be read
-  // (problem() then says which and why).
-  bool next(VcfSite& site);
+  // A text VCF gives its records as lines, for VcfRecordParser to parse in
+  // the caller's threads (parsing is most of the reading); a BCF gives them
+  // decoded, for fill().
+  bool text() const;
 
-  // A text VCF read from the start gives its lines unparsed (site.parsed
-  // false): parsing is most of the reading, so the caller parses them in
-  // threads with VcfRecordParser, and hands a line that is not a record
-  // back to reject(), with the site before it ("CHROM:POS", or "").
-  bool deferred() const;
-  void reject(const VcfSite& site, const std::string& previous_site);
+  // The next record: its line into `text`, or decoded into `record`; `line`
+  // is its line in a text VCF read from the start (else 0). False at the
+  // end or when a record cannot be read (record_problem() then says what).
+  bool next(std::string& text, VcfRecord& record, long& line);
+  const std::string& record_problem() const { return record_problem_; }
 
-  int samples() const;
+  // A decoded record's site (unpacking the record). Safe from several
+  // threads at once, each on its own record.
+  void fill(const VcfRecord& record, VcfSite& site) const;
+
+  // The message for a record that cannot be read, by what is wrong with it
+  // and the site before it ("CHROM:POS"; "" for none).
+  std::string cannot_read(const std::string& what, const std::string& previous_site) const;
+
   // Compressed bytes read so far and the input's size (0 when unknown).
   std::uint64_t bytes_read() const;
   std::uint64_t size() const { return size_; }
@@ -65,16 +83,17 @@ class VcfSource {
   struct Impl;
   bool open_regions();
   bool read_sexes();
-  bool read_record();
+  bool read_record(std::string& text, bcf1_t* rec);
 
   std::unique_ptr<Impl> impl_;
   std::string problem_;
+  std::string record_problem_;
   std::uint64_t size_ = 0;
   friend class VcfRecordParser;
 };
 
-// Parses the deferred records of a source; one parser per thread, each with
-// its own copy of the header.
+// Parses a text source's records; one parser per thread, each with its own
+// copy of the header.
 class VcfRecordParser {
  public:
   explicit VcfRecordParser(const VcfSource& source);
@@ -82,8 +101,9 @@ class VcfRecordParser {
   VcfRecordParser(const VcfRecordParser&) = delete;
   VcfRecordParser& operator=(const VcfRecordParser&) = delete;
 
-  // Fills the site from its record; false when the line is not a VCF record.
-  bool parse(VcfSite& site);
+  // Fills the site from a record's line (`line` its number, 0 when not
+  // known); false, saying why, when the line is not a VCF record.
+  bool parse(std::string_view text, long line, VcfSite& site, std::string& problem);
 
  private:
   struct Impl;

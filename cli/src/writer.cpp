@@ -64,6 +64,7 @@ void append_values(std::string& out, const double* values, int count, bool read)
 
 void append_echo(std::string& out, const RowInput& row) {
   out += row.leading;
+  if (!row.echoed) return;
   append_values(out, row.values.data(), row.value_count, row.values_read);
   if (row.prior != 0.0) {
     append_number(out, row.prior);
