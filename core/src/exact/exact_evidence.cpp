@@ -25,8 +25,10 @@ constexpr double kSmallestGap = 1e-100;
 // by e^6.
 constexpr double kDecadesPerNode = 0.75;
 // The nested contours' gain, 7.6 decades or more in theory, counted as 6, as
-// the standard contours' 0.91 decades a node count as 0.75.
+// the standard contours' 0.91 decades a node count as 0.75; a halved
+// contour's, exp(-2 pi / h) in theory, counted as that share of it.
 constexpr double kNestedGain = 1e-6;
+constexpr double kGainShare = 0.79;
 // The first balanced contour's digits: enough for the rules to settle.
 constexpr double kManyCellsFirstDigits = 18.0;
 
@@ -93,9 +95,12 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
   // (a = pi N / 12), from the one crossing near the saddle point on. Many
   // cells (tau from kManyCells): contours balanced for that a at errors of
   // exp(-18), then what the target needs (exp(-36) at most), ..., far
-  // cheaper there than raising N.
+  // cheaper there than raising N. From just above the nested contours'
+  // orders: there the standard rules of 8 and 16 nodes converge slower than
+  // their count assumes (four alleles with three empty classes, order 6,
+  // claimed 6e-14 and missed by 4e-12).
   constexpr int kRuleCount = static_cast<int>(std::size(kStandardNodes));
-  constexpr double kManyCells = 12.0;
+  constexpr double kManyCells = 5.5;
   const double saddle = std::min(transform.order(), transform.beta() * y + 2.0);
   Contour contours[kRuleCount];
   double digits[kRuleCount];  // each contour's error is about exp(-digits)
@@ -145,10 +150,20 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
                         ? std::min(contours[first].mu_y, nested_first->contour.mu_y)
                         : contours[first].mu_y) / y);
   if (nested_first) {
-    const GapSurvival nested = gap_survival(transform, y, nested_first->contour);
+    NodeTerms terms;
+    const GapSurvival nested = gap_survival(transform, y, nested_first->contour, &terms);
     if (nested.ok && std::isfinite(nested.half_log_value) &&
         accept(nested, std::fabs(std::expm1(nested.half_log_value - nested.log_value)),
                kNestedGain)) {
+      return r;
+    }
+    // Short of the target: the same parabola at half the step, its even
+    // nodes those just computed.
+    const Contour finer = halved(nested_first->contour);
+    const GapSurvival refined = gap_survival(transform, y, finer, &terms);
+    if (nested.ok && refined.ok &&
+        accept(refined, std::fabs(std::expm1(nested.log_value - refined.log_value)),
+               std::exp(-kGainShare * 2.0 * std::numbers::pi / nested_first->contour.step))) {
       return r;
     }
   }

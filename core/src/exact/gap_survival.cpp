@@ -36,9 +36,12 @@ struct StandardNodes {
     for (std::size_t i = 0; i < std::size(kStandardNodes); ++i) {
       fill(nodes[i], standard_contour(kStandardNodes[i]));
     }
-    for (std::size_t i = 0; i < std::size(kNestedContours); ++i) fill(nested[i], kNestedContours[i].contour);
+    for (std::size_t i = 0; i < std::size(kNestedContours); ++i) {
+      fill(nested[i], kNestedContours[i].contour);
+      fill(nested[std::size(kNestedContours) + i], halved(kNestedContours[i].contour));
+    }
   }
-  Nodes nested[std::size(kNestedContours)];
+  Nodes nested[2 * std::size(kNestedContours)];  // the nested contours, then their halves
 };
 
 const StandardNodes& standard_nodes() {
@@ -52,7 +55,8 @@ bool same(const Contour& a, const Contour& b) {
 
 double norm_of(Complex z) { return z.real() * z.real() + z.imag() * z.imag(); }
 
-GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& nodes) {
+GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& nodes,
+                        NodeTerms* kept) {
   const Contour& c = nodes.contour;
   const int n = c.nodes;
   const double mu = c.mu_y / y;
@@ -60,14 +64,33 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
   const double beta = transform.beta();
 
   // Node k's term is growth_k (1 - M) / s ds/du; where M is large (near the
-  // poles, in deep tails) its size goes into a separate exponent.
-  Complex f[kMaxContourNodes + 1], e[kMaxContourNodes + 1], s_of[kMaxContourNodes + 1];
-  bool scaled[kMaxContourNodes + 1];
+  // poles, in deep tails) its size goes into a separate exponent. excess is
   // |M| / |1 - M| beyond 1: how much an error in ln M grows in 1 - M, large
   // where the contour passes near s = 0 (M near 1).
-  double excess[kMaxContourNodes + 1];
+  NodeTerms local;
+  NodeTerms& t = kept != nullptr ? *kept : local;
+  Complex* f = t.f;
+  Complex* e = t.e;
+  Complex* s_of = t.s;
+  double* excess = t.excess;
+  bool* scaled = t.scaled;
+  // A contour of twice the step on the same parabola left its terms: they
+  // are this one's even nodes. Nodes are filled from the last, so that each
+  // earlier term is read before its place is taken.
+  const bool halving = kept != nullptr && t.contour.nodes > 0 && t.contour.mu_y == c.mu_y &&
+                       t.contour.step == 2.0 * c.step;
   double largest = 0.0;
-  for (int k = 0; k <= n; ++k) {
+  for (int k = n; k >= 0; --k) {
+    if (halving && k % 2 == 0 && k / 2 <= t.contour.nodes) {
+      const int j = k / 2;
+      f[k] = f[j];
+      e[k] = e[j];
+      s_of[k] = s_of[j];
+      excess[k] = excess[j];
+      scaled[k] = scaled[j];
+      if (scaled[k]) largest = std::max(largest, e[k].real());
+      continue;
+    }
     const Complex w = mu * nodes.square[k];
     const Complex s(w.real() - beta, w.imag());
     const Complex log_m = transform.log_at(w, log_mu + nodes.log_square[k]);
@@ -107,6 +130,7 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
     amplified += weight * last * excess[k];
     slope += weight * (term * s_of[k]).imag();
   }
+  t.contour = c;
   GapSurvival out;
   if (!(sum > 0.0) || !std::isfinite(sum)) return out;
   // 1 / (2 pi i) times h sum over -N..N of g(u_k) = (h / pi) sum of Im g, the
@@ -172,17 +196,18 @@ Contour contour_for(double mu_y, double digits, double order, double log_transfo
   return {a, 1.0 / inverse_step, nodes};
 }
 
-GapSurvival gap_survival(const GapTransform& transform, double y, const Contour& contour) {
+GapSurvival gap_survival(const GapTransform& transform, double y, const Contour& contour,
+                         NodeTerms* terms) {
   const StandardNodes& standard = standard_nodes();
   for (const Nodes& n : standard.nodes) {
-    if (same(contour, n.contour)) return survival_on(transform, y, n);
+    if (same(contour, n.contour)) return survival_on(transform, y, n, terms);
   }
   for (const Nodes& n : standard.nested) {
-    if (same(contour, n.contour)) return survival_on(transform, y, n);
+    if (same(contour, n.contour)) return survival_on(transform, y, n, terms);
   }
   Nodes nodes;
   fill(nodes, contour);
-  return survival_on(transform, y, nodes);
+  return survival_on(transform, y, nodes, terms);
 }
 
 }  // namespace kavo::exact
