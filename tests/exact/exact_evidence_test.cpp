@@ -169,6 +169,13 @@ TEST(Contours, TheNestedRuleChecksItselfAndTheTruncationBoundHolds) {
         EXPECT_NEAR(nested.log_value, fine.log_value, 1e-12) << what;
         EXPECT_LE(std::fabs(std::expm1(extended.log_value - nested.log_value)),
                   nested.truncation + 1e-14) << what;
+        // Halved, it reuses the nested contour's nodes as its even ones: the
+        // same value as from scratch.
+        kavo::exact::NodeTerms terms;
+        kavo::exact::gap_survival(transform, y, contour, &terms);
+        const Contour half = kavo::exact::halved(contour);
+        EXPECT_NEAR(kavo::exact::gap_survival(transform, y, half, &terms).log_value,
+                    kavo::exact::gap_survival(transform, y, half).log_value, 1e-14) << what;
       }
     }
   }
