@@ -10,9 +10,7 @@ namespace {
 
 // Descriptive figures: six significant digits are plenty.
 void append_fraction(std::string& out, double value) {
-  char buf[32];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::general, 6);
-  out.append(buf, res.ptr);
+  append_number(out, value, std::chars_format::general, 6);
 }
 
 }  // namespace

@@ -15,14 +15,18 @@ void append_number(std::string& out, double value) {
   out.append(buf, res.ptr);
 }
 
+void append_number(std::string& out, double value, std::chars_format format, int precision) {
+  char buf[64];
+  const auto res = std::to_chars(buf, buf + sizeof buf, value, format, precision);
+  out.append(buf, res.ptr);
+}
+
 namespace {
 
 // As "%e" prints it (six digits after the point, an exponent of at least
 // two digits), without printf's cost: both round the exact binary value.
 void append_e(std::string& out, double value) {
-  char buf[64];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 6);
-  out.append(buf, res.ptr);
+  append_number(out, value, std::chars_format::scientific, 6);
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstdio>
+#include <charconv>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,6 +26,8 @@ std::string tsv_field(std::string_view text);
 void append_field(std::string& out, std::string_view text);
 // The shortest text that reads back to the same double.
 void append_number(std::string& out, double value);
+// The double in the given format and precision (std::to_chars's).
+void append_number(std::string& out, double value, std::chars_format format, int precision);
 
 struct OutputColumns {
   std::vector<std::string> leading;  // columns before the label and values
