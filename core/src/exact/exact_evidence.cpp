@@ -70,11 +70,11 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
   // of a gamma-like Y, s = tau / y - beta, is often far below the tolerance.
   const double saddle_s = transform.order() / y - transform.beta();
   // For a gamma variable of shape tau the bound is (e beta y / tau)^tau; with
-  // a few cells (order up to 2) it is not worth its evaluation unless that
-  // comes within e^10 of the target.
+  // a few cells (the first nested contour's orders) it is not worth its
+  // evaluation unless that comes within e^10 of the target.
   const double tau = transform.order();
   const bool worth_bounding =
-      tau > 2.0 ||
+      tau > kNestedContours[0].up_to_order ||
       tau * (1.0 + std::log(transform.beta() * y / tau)) < std::log(1e-2 * tolerance) + 10.0;
   if (saddle_s > 0.0 && worth_bounding) {
     const double log_bound = saddle_s * y + transform.log_at(saddle_s + transform.beta());

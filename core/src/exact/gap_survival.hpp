@@ -25,6 +25,8 @@
 // exp(-digits) for that shape. Each result also reports the last node's
 // term, which bounds the truncation whatever the design assumed.
 
+#include <limits>
+
 #include "gap_transform.hpp"
 
 namespace kavo::exact {
@@ -85,7 +87,7 @@ struct GapSurvival {
   double log_density = 0.0;   // ln of Y's density at y (for the gap's own error)
   // ln of the value from the even nodes alone (the rule of step 2h), when
   // the node count is even and that sum is positive; NaN otherwise.
-  double half_log_value = 0.0;
+  double half_log_value = std::numeric_limits<double>::quiet_NaN();
 };
 
 // The contour of half a nested contour's step on the same parabola, for the
