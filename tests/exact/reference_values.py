@@ -164,6 +164,16 @@ def tables():
     # 8 and 16 nodes converged slower than they count on here, and claimed
     # 6e-14 while missing by 4e-12.
     yield "hardy_weinberg", (4,), [1, 1, 4, 2, 3, 2, 1, 2, 3, 2]
+    # Two cells: a tail near the bottom of the double range, where the
+    # incomplete beta function's intermediate powers lose digits (missed by
+    # 3e-6 relative); an end by 1, whose distance from 1 the end itself
+    # rounds away (missed by 1e-12); a point by the mode of two large cells,
+    # where the gap's rounding moves the evidence by 1e-12 (not converged);
+    # ends beyond the double range (an exception escaped).
+    for a1, a2, p0 in [(39, 66, 7.5132642261990093e-09), (9097, 1.0001543442076355, 0.99999999999965139),
+                       (77626.346651070315, 77998.260474777955, 0.49877122281088293),
+                       (2424, 2, 9.5849306604223224e-10), (2, 27, 0.99999999999999278)]:
+        yield "proportion", (2,), [a1, a2, p0, 1 - p0]
 
 
 def main():

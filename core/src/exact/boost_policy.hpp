@@ -12,6 +12,8 @@ using BoostPolicy = boost::math::policies::policy<
     boost::math::policies::pole_error<boost::math::policies::ignore_error>,
     boost::math::policies::overflow_error<boost::math::policies::ignore_error>,
     boost::math::policies::underflow_error<boost::math::policies::ignore_error>,
-    boost::math::policies::evaluation_error<boost::math::policies::ignore_error>>;
+    boost::math::policies::evaluation_error<boost::math::policies::ignore_error>,
+    boost::math::policies::rounding_error<boost::math::policies::ignore_error>,
+    boost::math::policies::indeterminate_result_error<boost::math::policies::ignore_error>>;
 
 }  // namespace kavo::exact

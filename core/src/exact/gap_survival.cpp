@@ -69,9 +69,9 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
   // where the contour passes near s = 0 (M near 1).
   NodeTerms local;
   NodeTerms& t = kept != nullptr ? *kept : local;
-  Complex* f = t.f;
-  Complex* e = t.e;
-  Complex* s_of = t.s;
+  UnsetComplex* f = t.f;
+  UnsetComplex* e = t.e;
+  UnsetComplex* s_of = t.s;
   double* excess = t.excess;
   bool* scaled = t.scaled;
   // A contour of twice the step on the same parabola left its terms: they
@@ -88,7 +88,7 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
       s_of[k] = s_of[j];
       excess[k] = excess[j];
       scaled[k] = scaled[j];
-      if (scaled[k]) largest = std::max(largest, e[k].real());
+      if (scaled[k]) largest = std::max(largest, e[k].re);
       continue;
     }
     const Complex w = mu * nodes.square[k];
@@ -120,15 +120,15 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
   const double unscaled = std::exp(-largest);
   for (int k = 0; k <= n; ++k) {
     const double weight = k == 0 ? 0.5 : 1.0;
-    const Complex term = scaled[k] ? exp(Complex(e[k].real() - largest, e[k].imag())) * f[k]
-                                   : unscaled * f[k];
+    const Complex term = scaled[k] ? exp(Complex(e[k].re - largest, e[k].im)) * Complex(f[k])
+                                   : unscaled * Complex(f[k]);
     sum += weight * term.imag();
     if (k % 2 == 0) even += weight * term.imag();
     before_last = last;
     last = std::fabs(term.real()) + std::fabs(term.imag());
     magnitude += weight * last;
     amplified += weight * last * excess[k];
-    slope += weight * (term * s_of[k]).imag();
+    slope += weight * (term * Complex(s_of[k])).imag();
   }
   t.contour = c;
   GapSurvival out;

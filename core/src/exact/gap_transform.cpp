@@ -162,7 +162,7 @@ void GapTransform::expand(double smallest_modulus) {
     Cell* first = cells_ + b.first;
     Cell* split = std::partition(first, first + b.count, [&](const Cell& c) { return !fits(c); });
     const int expanded = static_cast<int>(first + b.count - split);
-    if (expanded < kExpandFrom || series == kMaxSeries) continue;
+    if (expanded == 0 || series == kMaxSeries) continue;
     b.direct = static_cast<int>(split - first);
     b.whole_in_series = fits(b.whole);
     double ratio = 0.0, smallest_c = b.whole_in_series ? b.whole.c : 1e300;

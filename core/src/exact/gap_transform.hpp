@@ -78,10 +78,11 @@ class GapTransform {
     double log_c;
   };
 
-  // Blocks with fewer cells to expand keep to the direct sum.
-  static constexpr int kExpandFrom = 6;
+  // A series pays for itself even for one cell (with the block's own term):
+  // a few multiplications replace Stirling's series and a logarithm at each
+  // node. Blocks beyond kMaxSeries keep to the direct sum.
   static constexpr int kMaxTerms = 48;
-  static constexpr int kMaxSeries = kMaxCells / kExpandFrom;
+  static constexpr int kMaxSeries = kMaxCells / 2;
   // No default member values: a table sets only the blocks it has (Block{}
   // for each), not all kMaxCells of them.
   struct Block {
