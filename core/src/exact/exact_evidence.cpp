@@ -145,7 +145,12 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
            (r.evidence == 0.0 && relative <= tolerance * 1e4);
   };
   // Every contour from the first crosses at mu = a / y or further right.
-  const NestedContour* nested_first = many ? nullptr : nested_contour_for(transform.order());
+  // Y spread like a gamma variable of shape tau and rate beta has P(Y >= y)
+  // below 1e-8 once beta y exceeds tau by kDeepTail; a wrong guess only
+  // costs the tail contour, whose result then misses the tolerance.
+  constexpr double kDeepTail = 25.0;
+  const bool deep_tail = transform.beta() * y >= transform.order() + kDeepTail;
+  const NestedContour* nested_first = many ? nullptr : nested_contour_for(transform.order(), deep_tail);
   transform.expand((nested_first != nullptr
                         ? std::min(contours[first].mu_y, nested_first->contour.mu_y)
                         : contours[first].mu_y) / y);

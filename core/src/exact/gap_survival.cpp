@@ -36,12 +36,14 @@ struct StandardNodes {
     for (std::size_t i = 0; i < std::size(kStandardNodes); ++i) {
       fill(nodes[i], standard_contour(kStandardNodes[i]));
     }
-    for (std::size_t i = 0; i < std::size(kNestedContours); ++i) {
-      fill(nested[i], kNestedContours[i].contour);
-      fill(nested[std::size(kNestedContours) + i], halved(kNestedContours[i].contour));
+    for (std::size_t i = 0; i < kNested; ++i) {
+      const Contour& c = i < std::size(kNestedContours) ? kNestedContours[i].contour : kNestedTailContour.contour;
+      fill(nested[i], c);
+      fill(nested[kNested + i], halved(c));
     }
   }
-  Nodes nested[2 * std::size(kNestedContours)];  // the nested contours, then their halves
+  static constexpr std::size_t kNested = std::size(kNestedContours) + 1;
+  Nodes nested[2 * kNested];  // the nested contours and the tail's, then their halves
 };
 
 const StandardNodes& standard_nodes() {
