@@ -67,8 +67,8 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
 
   // Node k's term is growth_k (1 - M) / s ds/du; where M is large (near the
   // poles, in deep tails) its size goes into a separate exponent. excess is
-  // |M| / |1 - M| beyond 1: how much an error in ln M grows in 1 - M, large
-  // where the contour passes near s = 0 (M near 1).
+  // |M| / |1 - M| beyond 1, how much an error in ln M grows in 1 - M (large
+  // where the contour passes near s = 0, M near 1), times that error.
   NodeTerms local;
   NodeTerms& t = kept != nullptr ? *kept : local;
   UnsetComplex* f = t.f;
@@ -95,7 +95,8 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
     }
     const Complex w = mu * nodes.square[k];
     const Complex s(w.real() - beta, w.imag());
-    const Complex log_m = transform.log_at(w, log_mu + nodes.log_square[k]);
+    double sizes = 0.0;
+    const Complex log_m = transform.log_at(w, log_mu + nodes.log_square[k], &sizes);
     Complex one_minus_m;
     scaled[k] = log_m.real() >= 0.5;
     if (log_m.real() < -1.0) {  // M small: nothing cancels in 1 - M
@@ -113,6 +114,9 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
       const double gap2 = norm_of(one_minus_m);
       if (gap2 < 2.0) excess[k] = std::max(0.0, 1.65 / std::sqrt(gap2) - 1.0);
     }
+    // Weighted by the rounding of ln M here: the transform's own, and a unit
+    // in the last place of each small-argument term this node summed.
+    excess[k] *= transform.log_rounding() + 2.0 * std::numeric_limits<double>::epsilon() * sizes;
     f[k] = nodes.growth[k] * one_minus_m * divide(mu * nodes.slope[k], s);
     s_of[k] = s;
   }
@@ -150,7 +154,7 @@ GapSurvival survival_on(const GapTransform& transform, double y, const Nodes& no
   // others; the transform's constants shift every term alike, and more
   // where 1 - M cancels.
   out.relative_error = 32.0 * std::numeric_limits<double>::epsilon() * magnitude / sum +
-                       transform.log_rounding() * (1.0 + amplified / sum);
+                       transform.log_rounding() + amplified / sum;
   out.half_log_value = n % 2 == 0 && even > 0.0 ? scale + std::log(2.0 * even)
                                                 : std::numeric_limits<double>::quiet_NaN();
   out.log_density =

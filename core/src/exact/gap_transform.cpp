@@ -65,16 +65,20 @@ class Product {
 // ln w is the node's, the logarithms of z and of 1 + delta / w that the
 // general form would take are not needed, and the shift's product goes into
 // products, whose logarithm the caller subtracts.
+double size_of(std::complex<double> z) { return std::fabs(z.real()) + std::fabs(z.imag()); }
+
 std::complex<double> contour_term(double c, double delta, double log_c, std::complex<double> w,
                                   std::complex<double> inverse_w, std::complex<double> log_w,
-                                  Product& products) {
+                                  Product& products, double* sizes) {
   const std::complex<double> z = c * (w + delta);
   const double m2 = z.real() * z.real() + z.imag() * z.imag();
   if (!stirling_accurate(z.real(), m2)) {
     std::complex<double> product;
     const std::complex<double> partial = log_gamma_plus(z, product);
     products.times(product);
-    return partial - (z - 0.5) * (log_c + log_w);
+    const std::complex<double> power = (z - 0.5) * (log_c + log_w);
+    if (sizes != nullptr) *sizes += size_of(partial) + size_of(power);
+    return partial - power;
   }
   const std::complex<double> b = stirling_series(z, m2);
   if (delta == 0.0) return b;
@@ -217,7 +221,7 @@ void GapTransform::expand(double smallest_modulus) {
 }
 
 template <class T>
-T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series) const {
+T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series, double* sizes) const {
   const T wb = b.shift == 0.0 ? w : w + b.shift;
   const T inverse = inverse_of(wb);
   const T log_wb = b.shift == 0.0 ? log_w : log_of(wb);
@@ -231,13 +235,17 @@ T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series) const {
     Product products, whole_products;
     for (int i = b.first; i < b.first + direct; ++i) {
       const Cell& c = cells_[i];
-      sum += contour_term(c.c, c.delta, c.log_c, wb, inverse, log_wb, products);
+      sum += contour_term(c.c, c.delta, c.log_c, wb, inverse, log_wb, products, sizes);
     }
     if (!(series && b.whole_in_series)) {
-      sum -= contour_term(b.whole.c, b.whole.delta, b.whole.log_c, wb, inverse, log_wb, whole_products);
-      sum += whole_products.log();
+      sum -= contour_term(b.whole.c, b.whole.delta, b.whole.log_c, wb, inverse, log_wb, whole_products, sizes);
+      const std::complex<double> whole_log = whole_products.log();
+      if (sizes != nullptr) *sizes += size_of(whole_log);
+      sum += whole_log;
     }
-    sum -= products.log();
+    const std::complex<double> cells_log = products.log();
+    if (sizes != nullptr) *sizes += size_of(cells_log);
+    sum -= cells_log;
   }
   if (series) {
     const double* p = series_[b.series];
@@ -248,16 +256,17 @@ T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series) const {
   return sum;
 }
 
-std::complex<double> GapTransform::log_at(std::complex<double> w, std::complex<double> log_w) const {
+std::complex<double> GapTransform::log_at(std::complex<double> w, std::complex<double> log_w,
+                                          double* sizes) const {
   std::complex<double> sum = 0.0;
-  for (int j = 0; j < block_count_; ++j) sum += block_log(blocks_[j], w, log_w, true);
+  for (int j = 0; j < block_count_; ++j) sum += block_log(blocks_[j], w, log_w, true, sizes);
   return sum;
 }
 
 double GapTransform::log_at(double w) const {
   double sum = 0.0;
   const double log_w = std::log(w);
-  for (int j = 0; j < block_count_; ++j) sum += block_log(blocks_[j], w, log_w, false);
+  for (int j = 0; j < block_count_; ++j) sum += block_log(blocks_[j], w, log_w, false, nullptr);
   return sum;
 }
 

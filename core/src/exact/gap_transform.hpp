@@ -62,7 +62,11 @@ class GapTransform {
   // ln E[exp(-s Y)] at s = w - beta (modulo 2 pi i), for w off the
   // non-positive real axis with |arg w| up to about 150 degrees; log_w is
   // ln w, which the caller may know more cheaply.
-  std::complex<double> log_at(std::complex<double> w, std::complex<double> log_w) const;
+  // With sizes, adds the sizes of the small-argument log-gamma terms summed
+  // here, which log_rounding does not count: a unit in the last place of
+  // each is this node's own rounding.
+  std::complex<double> log_at(std::complex<double> w, std::complex<double> log_w,
+                              double* sizes = nullptr) const;
   // The same for real w > 0 (never through the series).
   double log_at(double w) const;
 
@@ -97,7 +101,7 @@ class GapTransform {
     Cell whole;            // C and Delta
   };
   template <class T>
-  T block_log(const Block& b, T w, T log_w, bool use_series) const;
+  T block_log(const Block& b, T w, T log_w, bool use_series, double* sizes) const;
 
   Cell cells_[kMaxCells];
   Block blocks_[kMaxCells];
