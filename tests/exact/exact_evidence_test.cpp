@@ -4,12 +4,15 @@
 
 #include <algorithm>
 #include <cmath>
+#include <complex>
+#include <numbers>
 #include <random>
 #include <string>
 #include <vector>
 
 #include <gtest/gtest.h>
 
+#include "../../core/src/exact/binet.hpp"
 #include "../../core/src/exact/gap_survival.hpp"
 #include "kavo/kavo.hpp"
 #include "reference_evidence.hpp"
@@ -201,6 +204,24 @@ TEST(Contours, TheTailContourHoldsTheRelativeToleranceDeepInTheTail) {
       ASSERT_TRUE(coarse.ok && fine.ok) << what;
       EXPECT_LT(std::fabs(std::expm1(coarse.half_log_value - coarse.log_value)), 1e-4) << what;
       EXPECT_NEAR(coarse.log_value, fine.log_value, 1e-9) << what;
+    }
+  }
+}
+
+TEST(LogGamma, TheSeriesNearOneMatchesStirlingsSeriesAfterShifts) {
+  // Two independent routes to ln Gamma(1 + t), on and inside each radius
+  // where the series changes its count of terms; the shifted route sums
+  // terms of size 30 and carries a few 1e-15 of rounding.
+  std::mt19937_64 rng(9);
+  std::uniform_real_distribution<double> angle(-std::numbers::pi, std::numbers::pi);
+  for (const double radius : {1e-9, 0.01, 0.05, 0.07, 0.1, 0.15, kavo::exact::kNearOne}) {
+    for (int i = 0; i < 50; ++i) {
+      const std::complex<double> t = std::polar(radius, angle(rng)), z = 1.0 + t;
+      const std::complex<double> shifted =
+          kavo::exact::log_gamma_plus(z) - z + 0.5 * std::log(2.0 * std::numbers::pi);
+      const std::complex<double> series = kavo::exact::log_gamma_near_one(t);
+      EXPECT_NEAR(series.real(), shifted.real(), 1e-14) << t;
+      EXPECT_NEAR(series.imag(), shifted.imag(), 1e-14) << t;
     }
   }
 }

@@ -34,6 +34,12 @@ std::complex<double> log_gamma_plus(std::complex<double> z);
 // such products.
 std::complex<double> log_gamma_plus(std::complex<double> z, std::complex<double>& product);
 
+// ln Gamma(1 + t) for |t| <= kNearOne by its Taylor series, -gamma t +
+// sum_k>=2 (-t)^k zeta(k) / k: a cell whose c is small keeps its argument
+// near 1, where the shifts up to Stirling's series would cost far more.
+inline constexpr double kNearOne = 0.2;
+std::complex<double> log_gamma_near_one(std::complex<double> t);
+
 // The fewest of its terms that give B(z) to 1e-16 for every z on the contour
 // with |z| >= modulus; 0 when |z| is too small for all eight.
 int stirling_terms_from(double modulus);

@@ -67,11 +67,20 @@ class Product {
 // products, whose logarithm the caller subtracts.
 double size_of(std::complex<double> z) { return std::fabs(z.real()) + std::fabs(z.imag()); }
 
+const double kHalfLog2Pi = 0.5 * std::log(2.0 * std::numbers::pi);
+
 std::complex<double> contour_term(double c, double delta, double log_c, std::complex<double> w,
                                   std::complex<double> inverse_w, std::complex<double> log_w,
                                   Product& products, double* sizes) {
   const std::complex<double> z = c * (w + delta);
   const double m2 = z.real() * z.real() + z.imag() * z.imag();
+  const std::complex<double> near_one(z.real() - 1.0, z.imag());
+  if (std::norm(near_one) <= kNearOne * kNearOne) {
+    const std::complex<double> power = (z - 0.5) * (log_c + log_w);
+    const std::complex<double> log_gamma = log_gamma_near_one(near_one) + z - kHalfLog2Pi;
+    if (sizes != nullptr) *sizes += size_of(log_gamma) + size_of(power);
+    return log_gamma - power;
+  }
   if (!stirling_accurate(z.real(), m2)) {
     std::complex<double> product;
     const std::complex<double> partial = log_gamma_plus(z, product);
