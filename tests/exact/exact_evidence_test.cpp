@@ -150,13 +150,17 @@ TEST(Contours, TheNestedRuleChecksItselfAndTheTruncationBoundHolds) {
   const Tables few = {
       {{812, 170, 18}, {3}}, {{5, 9, 2}, {3}}, {{40, 1, 31, 60}, {4}}, {{13, 6, 8, 10}, {2, 2}}};
   const Tables moderate = {{{30, 12, 8, 20, 9, 14, 3, 7, 25}, {9}}, {{500, 90, 1, 210, 44, 7}, {6}}};
-  const Tables* tables_of[] = {&few, &moderate};
-  for (std::size_t i = 0; i < std::size(tables_of); ++i) {
-    const kavo::exact::NestedContour* nested_contour = &kavo::exact::kNestedContours[i];
+  const Tables near_one = {{{1.001, 2, 3, 3}, {4}}, {{812, 170, 1.01}, {3}}};
+  const std::pair<const kavo::exact::NestedContour*, const Tables*> cases[] = {
+      {&kavo::exact::kNestedContours[0], &few},
+      {&kavo::exact::kNestedContours[1], &moderate},
+      {&kavo::exact::kNestedNearOneContour, &near_one}};
+  for (const auto& [nested_contour, tables] : cases) {
     const Contour contour = nested_contour->contour;
-    for (const auto& [a, blocks] : *tables_of[i]) {
+    for (const auto& [a, blocks] : *tables) {
       const kavo::exact::GapTransform transform(a, blocks);
-      ASSERT_EQ(kavo::exact::nested_contour_for(transform.order()), nested_contour) << shown(a);
+      ASSERT_EQ(kavo::exact::nested_contour_for(transform.order(), false, transform.smallest_c()),
+                nested_contour) << shown(a);
       for (const double y : {0.05, 0.7, 3.0, 40.0}) {
         const std::string what = shown(a) + "y=" + std::to_string(y);
         const auto nested = kavo::exact::gap_survival(transform, y, contour);

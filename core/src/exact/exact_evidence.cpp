@@ -150,7 +150,8 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
   // costs the tail contour, whose result then misses the tolerance.
   constexpr double kDeepTail = 25.0;
   const bool deep_tail = transform.beta() * y >= transform.order() + kDeepTail;
-  const NestedContour* nested_first = many ? nullptr : nested_contour_for(transform.order(), deep_tail);
+  const NestedContour* nested_first =
+      many ? nullptr : nested_contour_for(transform.order(), deep_tail, transform.smallest_c());
   transform.expand((nested_first != nullptr
                         ? std::min(contours[first].mu_y, nested_first->contour.mu_y)
                         : contours[first].mu_y) / y);

@@ -37,13 +37,12 @@ struct StandardNodes {
       fill(nodes[i], standard_contour(kStandardNodes[i]));
     }
     for (std::size_t i = 0; i < kNested; ++i) {
-      const Contour& c = i < std::size(kNestedContours) ? kNestedContours[i].contour : kNestedTailContour.contour;
-      fill(nested[i], c);
-      fill(nested[kNested + i], halved(c));
+      fill(nested[i], kAllNestedContours[i]->contour);
+      fill(nested[kNested + i], halved(kAllNestedContours[i]->contour));
     }
   }
-  static constexpr std::size_t kNested = std::size(kNestedContours) + 1;
-  Nodes nested[2 * kNested];  // the nested contours and the tail's, then their halves
+  static constexpr std::size_t kNested = std::size(kAllNestedContours);
+  Nodes nested[2 * kNested];  // the nested contours, then their halves
 };
 
 const StandardNodes& standard_nodes() {

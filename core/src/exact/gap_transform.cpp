@@ -128,6 +128,7 @@ GapTransform::GapTransform(std::span<const double> a, std::span<const int> block
         }
         const double delta = c == c_max ? 0.0 : 1.0 / c - inv_max;
         cells_[positive++] = {c, delta, std::log(c)};
+        smallest_c_ = std::min(smallest_c_, c);
         const double term = cell_term(c, delta, beta_b);
         constant -= term;
         magnitude += std::fabs(term);

@@ -35,6 +35,7 @@
 // multiplications however many cells there are.
 
 #include <complex>
+#include <limits>
 #include <span>
 
 #include "kavo/kavo.hpp"
@@ -55,6 +56,8 @@ class GapTransform {
   // Y is spread about like a gamma variable of shape tau (half a chi-squared
   // variable of 2 tau degrees of freedom).
   double order() const { return order_; }
+  // The smallest c_i above 0 (with varies()).
+  double smallest_c() const { return smallest_c_; }
   // The rounding of the logarithm of the transform: its terms, the constants
   // K_b above all, are sums of many parts of moderate size, and an error in
   // the logarithm is a relative error of the survival function.
@@ -109,6 +112,7 @@ class GapTransform {
   int block_count_ = 0;
   double beta_ = 0.0;
   double order_ = 0.0;
+  double smallest_c_ = std::numeric_limits<double>::infinity();
   double log_rounding_ = 0.0;
 };
 
