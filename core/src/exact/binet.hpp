@@ -21,18 +21,27 @@ double binet(double x);
 inline constexpr double kStirling[] = {1.0 / 12.0,    -1.0 / 360.0,      1.0 / 1260.0,
                                        -1.0 / 1680.0, 1.0 / 1188.0,      -691.0 / 360360.0,
                                        1.0 / 156.0,   -3617.0 / 122400.0};
-// Whether Stirling's series alone gives B(z) to 1e-16 (|z| large enough).
-inline bool stirling_accurate(double real, double modulus_squared) {
-  return modulus_squared >= (real >= 0.0 ? 130.0 : 650.0);
+// How closely Stirling's series must give B(z): to 1e-16, or to
+// kCoarseSeriesError where the tolerance is relative to a tiny evidence
+// (deep tails), which lets it start from |z| = 7 instead of 11.4.
+enum class SeriesPrecision { full, coarse };
+inline constexpr double kCoarseSeriesError = 1e-12;
+// Whether Stirling's series alone gives B(z) that closely (|z| large enough).
+inline bool stirling_accurate(double real, double modulus_squared,
+                              SeriesPrecision precision = SeriesPrecision::full) {
+  const double from = precision == SeriesPrecision::full ? 130.0 : 49.0;
+  return modulus_squared >= (real >= 0.0 ? from : 5.0 * from);
 }
 // Its sum, where it is accurate; modulus_squared is |z|^2.
-std::complex<double> stirling_series(std::complex<double> z, double modulus_squared);
+std::complex<double> stirling_series(std::complex<double> z, double modulus_squared,
+                                     SeriesPrecision precision = SeriesPrecision::full);
 // ln Gamma(z) + z - ln(2 pi) / 2 (modulo 2 pi i), for small |z| off the
 // non-positive real axis: Stirling's series after shifting z up.
 std::complex<double> log_gamma_plus(std::complex<double> z);
 // The same but for -ln(product): the caller may take one logarithm of many
 // such products.
-std::complex<double> log_gamma_plus(std::complex<double> z, std::complex<double>& product);
+std::complex<double> log_gamma_plus(std::complex<double> z, std::complex<double>& product,
+                                    SeriesPrecision precision = SeriesPrecision::full);
 
 // ln Gamma(1 + t) for |t| <= kNearOne by its Taylor series, -gamma t +
 // sum_k>=2 (-t)^k zeta(k) / k: a cell whose c is small keeps its argument

@@ -155,24 +155,30 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
   transform.expand((nested_first != nullptr
                         ? std::min(contours[first].mu_y, nested_first->contour.mu_y)
                         : contours[first].mu_y) / y);
-  if (nested_first) {
+  // A nested contour, and for the rare table it leaves short of the target
+  // the same parabola at half the step, its even nodes those just computed.
+  const auto nested_settles = [&](const NestedContour& n) {
     NodeTerms terms;
-    const GapSurvival nested = gap_survival(transform, y, nested_first->contour, &terms);
+    const GapSurvival nested = gap_survival(transform, y, n.contour, &terms);
     if (nested.ok && std::isfinite(nested.half_log_value) &&
         accept(nested, std::fabs(std::expm1(nested.half_log_value - nested.log_value)),
                kNestedGain)) {
-      return r;
+      return true;
     }
-    // Short of the target: the same parabola at half the step, its even
-    // nodes those just computed.
-    const Contour finer = halved(nested_first->contour);
-    const GapSurvival refined = gap_survival(transform, y, finer, &terms);
-    if (nested.ok && refined.ok &&
-        accept(refined, std::fabs(std::expm1(nested.log_value - refined.log_value)),
-               std::exp(-kGainShare * 2.0 * std::numbers::pi / nested_first->contour.step))) {
-      return r;
-    }
+    const GapSurvival refined = gap_survival(transform, y, halved(n.contour), &terms);
+    return nested.ok && refined.ok &&
+           accept(refined, std::fabs(std::expm1(nested.log_value - refined.log_value)),
+                  std::exp(-kGainShare * 2.0 * std::numbers::pi / n.contour.step));
+  };
+  if (nested_first == &kNestedTailContour) {
+    // Deep in the tail Stirling's series to 1e-12 a term serves too; a table
+    // the guess misplaced goes on at full precision.
+    transform.set_precision(SeriesPrecision::coarse);
+    if (nested_settles(*nested_first)) return r;
+    transform.set_precision(SeriesPrecision::full);
+    nested_first = nested_contour_for(transform.order(), false, transform.smallest_c());
   }
+  if (nested_first && nested_settles(*nested_first)) return r;
   GapSurvival previous = gap_survival(transform, y, contours[first]);
   if (many && previous.ok) {
     // The next contour's digits from the target the first one's value sets

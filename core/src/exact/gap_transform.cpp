@@ -71,7 +71,7 @@ const double kHalfLog2Pi = 0.5 * std::log(2.0 * std::numbers::pi);
 
 std::complex<double> contour_term(double c, double delta, double log_c, std::complex<double> w,
                                   std::complex<double> inverse_w, std::complex<double> log_w,
-                                  Product& products, double* sizes) {
+                                  Product& products, double* sizes, SeriesPrecision precision) {
   const std::complex<double> z = c * (w + delta);
   const double m2 = z.real() * z.real() + z.imag() * z.imag();
   const std::complex<double> near_one(z.real() - 1.0, z.imag());
@@ -81,15 +81,15 @@ std::complex<double> contour_term(double c, double delta, double log_c, std::com
     if (sizes != nullptr) *sizes += size_of(log_gamma) + size_of(power);
     return log_gamma - power;
   }
-  if (!stirling_accurate(z.real(), m2)) {
+  if (!stirling_accurate(z.real(), m2, precision)) {
     std::complex<double> product;
-    const std::complex<double> partial = log_gamma_plus(z, product);
+    const std::complex<double> partial = log_gamma_plus(z, product, precision);
     products.times(product);
     const std::complex<double> power = (z - 0.5) * (log_c + log_w);
     if (sizes != nullptr) *sizes += size_of(partial) + size_of(power);
     return partial - power;
   }
-  const std::complex<double> b = stirling_series(z, m2);
+  const std::complex<double> b = stirling_series(z, m2, precision);
   if (delta == 0.0) return b;
   return (z - 0.5) * log1p_of(delta * inverse_w) + b;
 }
@@ -134,6 +134,7 @@ GapTransform::GapTransform(std::span<const double> a, std::span<const int> block
         magnitude += std::fabs(term);
       }
       b.count = positive - b.first;
+      series_error_ += kCoarseSeriesError * (b.count + 1);
       b.whole = {c_sum, static_cast<double>(size) / c_sum - inv_max, std::log(c_sum)};
       const double whole = cell_term(b.whole.c, b.whole.delta, beta_b);
       constant += whole;
@@ -245,10 +246,11 @@ T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series, double*
     Product products, whole_products;
     for (int i = b.first; i < b.first + direct; ++i) {
       const Cell& c = cells_[i];
-      sum += contour_term(c.c, c.delta, c.log_c, wb, inverse, log_wb, products, sizes);
+      sum += contour_term(c.c, c.delta, c.log_c, wb, inverse, log_wb, products, sizes, precision_);
     }
     if (!(series && b.whole_in_series)) {
-      sum -= contour_term(b.whole.c, b.whole.delta, b.whole.log_c, wb, inverse, log_wb, whole_products, sizes);
+      sum -= contour_term(b.whole.c, b.whole.delta, b.whole.log_c, wb, inverse, log_wb, whole_products, sizes,
+                          precision_);
       const std::complex<double> whole_log = whole_products.log();
       if (sizes != nullptr) *sizes += size_of(whole_log);
       sum += whole_log;

@@ -38,6 +38,7 @@
 #include <limits>
 #include <span>
 
+#include "binet.hpp"
 #include "kavo/kavo.hpp"
 
 namespace kavo::exact {
@@ -61,7 +62,12 @@ class GapTransform {
   // The rounding of the logarithm of the transform: its terms, the constants
   // K_b above all, are sums of many parts of moderate size, and an error in
   // the logarithm is a relative error of the survival function.
-  double log_rounding() const { return log_rounding_; }
+  double log_rounding() const {
+    return log_rounding_ + (precision_ == SeriesPrecision::coarse ? series_error_ : 0.0);
+  }
+  // Stirling's series on the contour to 1e-16, or, deep in a tail, to
+  // kCoarseSeriesError a term (added to log_rounding).
+  void set_precision(SeriesPrecision precision) { precision_ = precision; }
   // ln E[exp(-s Y)] at s = w - beta (modulo 2 pi i), for w off the
   // non-positive real axis with |arg w| up to about 150 degrees; log_w is
   // ln w, which the caller may know more cheaply.
@@ -113,6 +119,8 @@ class GapTransform {
   double beta_ = 0.0;
   double order_ = 0.0;
   double smallest_c_ = std::numeric_limits<double>::infinity();
+  SeriesPrecision precision_ = SeriesPrecision::full;
+  double series_error_ = 0.0;  // kCoarseSeriesError for each term summed at a node
   double log_rounding_ = 0.0;
 };
 
