@@ -170,7 +170,7 @@ ExactEvidence exact_evidence(std::span<const double> a, std::span<const int> blo
            accept(refined, std::fabs(std::expm1(nested.log_value - refined.log_value)),
                   std::exp(-kGainShare * 2.0 * std::numbers::pi / n.contour.step));
   };
-  if (nested_first == &kNestedTailContour) {
+  if (deep_tail && nested_first) {
     // Deep in the tail Stirling's series to 1e-12 a term serves too; a table
     // the guess misplaced goes on at full precision.
     transform.set_precision(SeriesPrecision::coarse);
