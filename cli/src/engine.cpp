@@ -232,9 +232,12 @@ void Engine::write_ready() {
       if (batch_.size() >= 1 << 16) {
         out_.write(batch_);
         batch_.clear();
+        written_.store(row);
       }
-      written_.store(row);
     }
+    // Once a batch, not once a row: the readers only wait a little longer
+    // for the ring's slots.
+    written_.store(row);
     out_.write(batch_);
     if (row != start) {
       dirty_.store(true);

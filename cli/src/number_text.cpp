@@ -29,8 +29,14 @@ std::uint64_t eight_digits(std::uint32_t n) {
 
 constexpr std::uint64_t kZeros = 0x3030303030303030ULL;
 
+// words * 8 bytes of '0' at out, in whole words (a call to memset costs more).
+void zeros(char* out, int words) {
+  for (int i = 0; i < words; ++i) std::memcpy(out + 8 * i, &kZeros, 8);
+}
+
 // The digits of n < 10^17 (every double's significand), without leading
-// zeros, somewhere in buf (48 bytes, 32 readable after the digits' start): returns where, and their count.
+// zeros, somewhere in buf (48 bytes, 32 readable after the digits' start):
+// returns where, and their count.
 const char* digits_of(std::uint64_t n, char* buf, int& count) {
   if (n < 100000000) {  // the counts of tables, mostly
     const std::uint64_t digits = eight_digits(static_cast<std::uint32_t>(n));
@@ -48,14 +54,8 @@ const char* digits_of(std::uint64_t n, char* buf, int& count) {
   const std::uint64_t middle_text = middle + kZeros, low_text = low + kZeros;
   std::memcpy(buf + 1, &middle_text, 8);
   std::memcpy(buf + 9, &low_text, 8);
-  int lead = 16;  // n == 0: one digit, "0"
-  if (top != 0) {
-    lead = 0;
-  } else if (middle != 0) {
-    lead = 1 + std::countr_zero(middle) / 8;
-  } else if (low != 0) {
-    lead = 9 + std::countr_zero(low) / 8;
-  }
+  // With top 0, middle holds high, which is not 0: no further case.
+  const int lead = top != 0 ? 0 : 1 + std::countr_zero(middle) / 8;
   count = 17 - lead;
   return buf + lead;
 }
@@ -92,7 +92,7 @@ char* lay_out(char* out, const char* digits, int count, int exponent, bool exact
   if (fixed <= scientific) {
     if (exponent < 0) {
       // 0.000ddd: at most 20 zeros here, or the scientific form is shorter.
-      std::memset(out, '0', 24);
+      zeros(out, 3);
       out[1] = '.';
       out += 2 + (-exponent - 1);
       std::memcpy(out, digits, 17);
@@ -101,7 +101,7 @@ char* lay_out(char* out, const char* digits, int count, int exponent, bool exact
     std::memcpy(out, digits, 17);
     if (count <= exponent + 1) {
       if (count < exponent + 1 && !exact_whole) return nullptr;
-      std::memset(out + count, '0', 16);  // a whole number below 2^53: 16 digits at most
+      zeros(out + count, 2);  // a whole number below 2^53: 16 digits at most
       return out + exponent + 1;
     }
     out[exponent + 1] = '.';
@@ -118,6 +118,14 @@ char* lay_out(char* out, const char* digits, int count, int exponent, bool exact
 }  // namespace
 
 char* write_shortest(char* out, double value) {
+  // A count (whole, positive, below 10^8, last digit not 0) is its digits:
+  // with no trailing zero the fixed form is always the shorter.
+  if (value >= 1.0 && value < 1e8) {
+    const auto whole = static_cast<std::uint32_t>(value);
+    if (static_cast<double>(whole) == value && whole % 10 != 0) {
+      return std::to_chars(out, out + kShortestBytes, whole).ptr;
+    }
+  }
   if (!std::isfinite(value) || value == 0.0) return fallback(out, value);
   char* const start = out;
   if (std::signbit(value)) *out++ = '-';
@@ -126,7 +134,8 @@ char* write_shortest(char* out, double value) {
   const char* digits;
   int count;
   int exponent;
-  if (magnitude < kExactWhole && magnitude == std::floor(magnitude)) {
+  if (magnitude < kExactWhole &&
+      static_cast<double>(static_cast<std::uint64_t>(magnitude)) == magnitude) {
     // A whole number's shortest digits are its own without trailing zeros.
     int length;
     digits = digits_of(static_cast<std::uint64_t>(magnitude), buffer, length);

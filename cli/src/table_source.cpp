@@ -348,7 +348,6 @@ void LineTables::parse(const RawRecord& record, RowInput& row) const {
   }
   fill_row(table, program_, opt_.prior, row);
   row.failure = std::move(table.error);
-  if (table.has_label) row.name = table.label;
   if (report_ && name_index_ >= 0 && static_cast<std::size_t>(name_index_) < fields.size()) {
     row.name = fields[static_cast<std::size_t>(name_index_)].text;
   }
@@ -367,6 +366,8 @@ void LineTables::parse(const RawRecord& record, RowInput& row) const {
     }
     row.leading += '\t';
   }
+  // Messages name a report's row by its id, others by their label.
+  if (table.has_label && row.name.empty()) row.name = std::move(table.label);
 }
 
 std::string LineTables::header() const {

@@ -73,29 +73,54 @@ std::string tsv_field(std::string_view text) {
   return out;
 }
 
+namespace {
+
+// Numbers each followed by a tab, a few at a time through one buffer, so
+// that a row's values are appended at once.
+class TabbedNumbers {
+ public:
+  explicit TabbedNumbers(std::string& out) : out_(out) {}
+  ~TabbedNumbers() { flush(); }
+  TabbedNumbers(const TabbedNumbers&) = delete;
+  TabbedNumbers& operator=(const TabbedNumbers&) = delete;
+  void add(double value) {
+    if (end_ + kNumberRoom + 1 > buf_ + sizeof buf_) flush();
+    end_ = write_shortest(end_, value);
+    *end_++ = '\t';
+  }
+  void flush() {
+    out_.append(buf_, end_);
+    end_ = buf_;
+  }
+
+ private:
+  std::string& out_;
+  char buf_[8 * (kNumberRoom + 1)];
+  char* end_ = buf_;
+};
+
+}  // namespace
+
 void append_values(std::string& out, const double* values, int count, bool read) {
   if (!read) {
     for (int i = 0; i < count; ++i) out += "NA\t";
     return;
   }
-  // A few values at a time through one buffer, each appended once.
-  constexpr int kRun = 8;
-  char buf[kRun * (kNumberRoom + 1)];
-  for (int first = 0; first < count; first += kRun) {
-    char* end = buf;
-    for (int i = first; i < count && i < first + kRun; ++i) {
-      end = write_shortest(end, values[i]);
-      *end++ = '\t';
-    }
-    out.append(buf, end);
-  }
+  TabbedNumbers numbers(out);
+  for (int i = 0; i < count; ++i) numbers.add(values[i]);
 }
 
 void append_echo(std::string& out, const RowInput& row) {
   out += row.leading;
   if (!row.echoed) return;
-  append_values(out, row.values.data(), row.value_count, row.values_read);
-  if (row.prior != 0.0) append_values(out, &row.prior, 1, true);
+  if (!row.values_read) {
+    append_values(out, nullptr, row.value_count, false);
+    if (row.prior != 0.0) append_values(out, &row.prior, 1, true);
+    return;
+  }
+  TabbedNumbers numbers(out);
+  for (int i = 0; i < row.value_count; ++i) numbers.add(row.values[static_cast<std::size_t>(i)]);
+  if (row.prior != 0.0) numbers.add(row.prior);
 }
 
 std::string header_line(const OutputColumns& columns) {
