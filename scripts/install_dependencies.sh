@@ -7,6 +7,8 @@ set -euo pipefail
 packages=(
   # C++ build and tests
   cmake ninja-build g++ pkgconf libgtest-dev libbenchmark-dev libboost-math-dev
+  # {fmt}, header-only: the shortest digits of batch output's numbers
+  libfmt-dev
   # VCF and BCF input (htslib); bcftools and plink2 make and check the VCF tests' files
   libhts-dev bcftools plink2
   # manual pages and their tests, the Debian package test

@@ -277,6 +277,20 @@ TEST(BatchResume, KeptRowsCountTheirFailuresAndTheirPriorOnce) {
   EXPECT_EQ(kavo_test::read_file(file), complete);
 }
 
+TEST(BatchResume, ARefusedResumeTellsNoKeptRow) {
+  const std::string file = kavo_test::temp_path("longer.tsv");
+  const Captured whole = batch_to("rs1 11 9 3\nrs2 24 x 29\nrs3 40 20 40\n", file, {});
+  ASSERT_NE(whole.err.find("(rs2)"), std::string::npos) << whole.err;
+  const std::string complete = kavo_test::read_file(file);
+  // The earlier output has a row more than this input: refused, and its
+  // failed row rs2, which this run keeps none of, is not told.
+  const Captured refused = batch_to("rs1 11 9 3\nrs2 24 x 29\n", file, {"--resume"});
+  EXPECT_EQ(refused.status, 1);
+  EXPECT_NE(refused.err.find("more rows than the input has"), std::string::npos) << refused.err;
+  EXPECT_EQ(refused.err.find("(rs2)"), std::string::npos) << refused.err;
+  EXPECT_EQ(kavo_test::read_file(file), complete);
+}
+
 TEST(BatchResume, RowsWithoutSoundResultsAreComputedAgain) {
   const std::string panel = "rs1 11 9 3\nrs2 24 49 29\nrs3 40 20 40\n";
   const std::string file = kavo_test::temp_path("damaged.tsv");

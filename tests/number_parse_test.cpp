@@ -2,6 +2,10 @@
 
 #include <clocale>
 #include <cmath>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
 
 #include "number_parse.hpp"
 
@@ -17,6 +21,26 @@ TEST(ParseDecimal, AcceptsWellFormedDecimals) {
     EXPECT_TRUE(kavo::cli::parse_decimal(c.text, v)) << c.text;
     EXPECT_EQ(v, c.value) << c.text;
   }
+}
+
+// Whole numbers take a shortcut; it must give strtod's double, bit for bit,
+// at every length (past 15 digits not every whole number is a double).
+TEST(ParseDecimal, WholeNumbersReadAsStrtodReadsThem) {
+  std::mt19937_64 random(3);
+  for (int digits = 1; digits <= 19; ++digits) {
+    for (int i = 0; i < 2000; ++i) {
+      std::string text = i % 3 == 0 ? "-" : i % 3 == 1 ? "+" : "";
+      for (int d = 0; d < digits; ++d) text += static_cast<char>('0' + random() % 10);
+      if (i % 7 == 0) text += '.';
+      double v = 0;
+      ASSERT_TRUE(kavo::cli::parse_decimal(text, v)) << text;
+      const double expected = std::strtod(text.c_str(), nullptr);
+      EXPECT_EQ(std::memcmp(&v, &expected, sizeof v), 0) << text;
+    }
+  }
+  double v = 0;
+  ASSERT_TRUE(kavo::cli::parse_decimal("-0", v));
+  EXPECT_TRUE(std::signbit(v));
 }
 
 TEST(ParseDecimal, RefusesWhatAtofWouldSilentlyTruncate) {

@@ -11,6 +11,7 @@
 #include "progress.hpp"
 #include "quoted_tsv.hpp"
 #include "reader.hpp"
+#include "table_source.hpp"
 #include "writer.hpp"
 
 using namespace kavo::cli;
@@ -131,6 +132,64 @@ TEST(Reader, MissingAndInfiniteValuesHaveTheirOwnReasons) {
   columns.value_index[2] = 3;
   split_fields("7,11,,3", Separator::comma, fields, problem);
   EXPECT_EQ(read_table(fields, columns, kHw).error, "missing value");
+}
+
+// Common lines take a shortcut past field splitting; each line must read as
+// the general pieces (splitting, then reading the fields) read it.
+TEST(Reader, CommonLinesReadAsTheGeneralPathReadsThem) {
+  const struct {
+    const char* header;
+    Separator separator;
+    std::vector<std::string> labels;
+    std::vector<std::string> rests;  // after the label
+  } files[] = {
+      {"id\taa\tab\tbb", Separator::tab, {"rs1", "7", "rs\x01x", "a,b", "", "\"q\""},
+       {"\t12\t3\t4", "\t1e2\t-3\t0.5", "\t+12\t3.\t.5\r", "\t12\t\t4", "\t12\t3",
+        "\t12\t3\t4\t", "\t12\t3\t4\t5", "\t12\tx\t4", "\t12\tNA\t4", "\t12 \t3\t4"}},
+      {"id,aa,ab,bb", Separator::comma, {"rs1", "a\tb", "\tx", "x "},
+       {",12,3,4", ",1\t,3,4", ",12,,4", ",12,3,4,"}},
+  };
+  for (const auto& f : files) {
+    std::vector<std::string> lines;
+    std::string text = std::string(f.header) + "\n";
+    for (const std::string& label : f.labels) {
+      for (const std::string& rest : f.rests) {
+        lines.push_back(label + rest);
+        text += lines.back() + "\n";
+      }
+    }
+    std::FILE* in = std::tmpfile();
+    ASSERT_NE(in, nullptr);
+    std::fputs(text.c_str(), in);
+    std::rewind(in);
+    RunOptions options;
+    options.prior = 1;
+    LineTables tables(in, kHw, options, nullptr);
+    TableLayout automatic;
+    automatic.value_count = 3;
+    RawRecord record;
+    for (const std::string& line : lines) {
+      ASSERT_TRUE(tables.read(record));
+      RowInput row;
+      tables.parse(record, row);
+      std::vector<Field> fields;
+      std::string problem;
+      ASSERT_TRUE(split_fields(line, f.separator, fields, problem)) << problem;
+      const TableRow table = read_table(fields, automatic, kHw);
+      const bool readable = table.error.empty() && table.has_label && !table.label.empty();
+      const std::string shown = printable(line);
+      EXPECT_EQ(row.failure.empty(), readable) << shown << ": " << row.failure;
+      EXPECT_EQ(row.values_read, table.values_read) << shown;
+      if (!readable) continue;
+      EXPECT_EQ(row.leading, tsv_field(table.label) + "\t") << shown;
+      EXPECT_EQ(row.name, table.label) << shown;
+      EXPECT_EQ(row.values, std::vector<double>(table.values, table.values + 3)) << shown;
+      EXPECT_EQ(row.prior, 1.0) << shown;
+    }
+    EXPECT_FALSE(tables.read(record));
+    EXPECT_TRUE(tables.fatal().empty()) << tables.fatal();
+    std::fclose(in);
+  }
 }
 
 TEST(Reader, LineReaderSkipsAByteOrderMarkAndBoundsLines) {

@@ -176,7 +176,8 @@ int run_with_options(int argc, char** argv, const Program& fixed, ProgramStreams
   Output out(output.owner ? output.owner.get() : io.out);
 
   Resumed resumed;
-  if (output.resuming) resumed = resume(output.earlier, *source, opt.settings.method, console);
+  if (output.resuming) resumed = resume(output.earlier, *source, opt.settings.method);
+  if (resumed.problem.empty()) tell_kept_failures(resumed, console);
   const bool go_on = resumed.problem.empty() && source->fatal().empty();
   Engine::Options run;
   run.threads = opt.threads;

@@ -19,6 +19,8 @@ constexpr std::size_t kReadRun = 256;
 constexpr std::uint64_t kMaxClaim = 64;
 // A slot's buffers above this size are released once written.
 constexpr std::size_t kKeptCapacity = 4096;
+// Finished rows are written once this many bytes of them are held.
+constexpr std::size_t kWriteChunk = 1 << 16;
 
 }  // namespace
 
@@ -54,6 +56,8 @@ void Engine::run(RawRecord* pending) {
   for (std::thread& t : workers) t.join();
   // Rows finished after the last writer looked, when the run was stopped.
   write_ready();
+  out_.write(batch_);
+  batch_.clear();
   // A run stopped before its first row still writes the header (if the
   // source has one).
   if (!header_written_) {
@@ -200,7 +204,6 @@ void Engine::write_ready() {
     const std::uint64_t start = written_.load();
     std::uint64_t row = start;
     std::uint64_t bytes = 0;
-    batch_.clear();
     while (true) {
       Slot& s = slot(row);
       if (!s.done.load() || s.cancelled) break;
@@ -229,13 +232,16 @@ void Engine::write_ready() {
       if (s.out.capacity() > kKeptCapacity) std::string().swap(s.out);
       s.done.store(false);
       ++row;
-      if (batch_.size() >= 1 << 16) {
-        out_.write(batch_);
-        batch_.clear();
-      }
-      written_.store(row);
     }
-    out_.write(batch_);
+    // Once a batch, not once a row: the readers only wait a little longer
+    // for the ring's slots.
+    written_.store(row);
+    // Rows go out in large writes (the watcher writes what is left at its
+    // next look, so none waits long).
+    if (batch_.size() >= kWriteChunk) {
+      out_.write(batch_);
+      batch_.clear();
+    }
     if (row != start) {
       dirty_.store(true);
       if (out_.failed()) stop_.store(true);
@@ -258,7 +264,11 @@ void Engine::watch() {
     lock.unlock();
     if (stop_signal() != 0) request_stop();
     if (!writing_.exchange(true)) {
-      if (dirty_.exchange(false)) out_.flush();
+      if (dirty_.exchange(false)) {
+        out_.write(batch_);
+        batch_.clear();
+        out_.flush();
+      }
       out_.check_reader();
       const bool failed = out_.failed();
       writing_.store(false);

@@ -49,6 +49,16 @@ bool parse_decimal(std::string_view text, double& value) {
   if (int_digits + frac_digits == 0) return false;
   const std::size_t mantissa_end = pos;
 
+  // A whole number of up to 15 digits (a count, mostly) is exact as a
+  // double: no general conversion needed.
+  if (pos == text.size() && frac_digits == 0 && int_digits <= 15) {
+    std::int64_t whole = 0;
+    for (std::size_t i = body; i < body + int_digits; ++i) whole = whole * 10 + (text[i] - '0');
+    const auto parsed = static_cast<double>(whole);
+    value = negative ? -parsed : parsed;
+    return true;
+  }
+
   // Decimal exponent of the leading significant digit, to tell an overflow
   // from an underflow when the conversion is out of range.
   long long lead = 0;

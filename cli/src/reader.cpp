@@ -25,6 +25,7 @@ std::string_view without_line_end(std::string_view line) {
 
 // Whether `c` occurs outside quoted fields.
 bool occurs_unquoted(std::string_view line, char c) {
+  if (line.find('"') == std::string_view::npos) return line.find(c) != std::string_view::npos;
   bool quoted = false;
   for (std::size_t i = 0; i < line.size(); ++i) {
     if (line[i] == '"') {

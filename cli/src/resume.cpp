@@ -43,7 +43,7 @@ bool EarlierOutput::read_complete(std::string& line) {
   return false;  // the last line of an interrupted write, or nothing
 }
 
-Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console& console) {
+Resumed resume(EarlierOutput& earlier, RowSource& source, Method method) {
   Resumed r;
   RawRecord record;
   bool more = source.read(record);
@@ -84,7 +84,7 @@ Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console
     ++r.kept;
     if (!reason.empty()) {
       ++r.failed;
-      console.row_failed(record.line, reason, row.name, row.name_leads);
+      r.failures.push_back(KeptFailure{record.line, std::move(reason), row.name, row.name_leads});
     }
     std::swap(row, r.last);
     more = source.read(record);
@@ -101,6 +101,12 @@ Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console
     r.problem = std::string("it cannot be cut after its complete rows: ") + std::strerror(errno);
   }
   return r;
+}
+
+void tell_kept_failures(const Resumed& resumed, Console& console) {
+  for (const KeptFailure& f : resumed.failures) {
+    console.row_failed(f.line, f.reason, f.name, f.name_leads);
+  }
 }
 
 }  // namespace kavo::cli

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "kavo/kavo.hpp"
 #include "progress.hpp"
@@ -40,19 +41,32 @@ class EarlierOutput {
   bool exhausted_ = false;
 };
 
+// A kept row without an evidence, as the run that wrote it told it.
+struct KeptFailure {
+  long line = 0;
+  std::string reason;
+  std::string name;
+  bool name_leads = false;
+};
+
 struct Resumed {
   std::uint64_t kept = 0;    // rows kept
   std::uint64_t failed = 0;  // of those, rows without an evidence
+  // Told once the resume is accepted: a refused one names no row.
+  std::vector<KeptFailure> failures;
   bool has_pending = false;  // `pending` is the first record to compute
   RawRecord pending;
   RowInput last;             // the last row kept, when one was
   std::string problem;       // why the file cannot be resumed (left as it was)
 };
 
-// Keeps the earlier rows that are sound, telling each kept failed row's
-// reason as the run that wrote it did, and cuts the file after them. A
-// fatal problem of the source ends it early (see source.fatal()); a fatal
-// row is left pending, for the run to stop at.
-Resumed resume(EarlierOutput& earlier, RowSource& source, Method method, Console& console);
+// Keeps the earlier rows that are sound, with each kept failed row's reason
+// (see tell_kept_failures), and cuts the file after them. A fatal problem of
+// the source ends it early (see source.fatal()); a fatal row is left
+// pending, for the run to stop at.
+Resumed resume(EarlierOutput& earlier, RowSource& source, Method method);
+
+// Tells the kept failed rows' reasons as the run that wrote them did.
+void tell_kept_failures(const Resumed& resumed, Console& console);
 
 }  // namespace kavo::cli

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string_view>
 
+#include "number_parse.hpp"
 #include "writer.hpp"
 
 namespace kavo::cli {
@@ -11,15 +12,20 @@ namespace {
 
 // The row's values as given, and the prior to add; every row echoes its
 // values this way.
-void fill_row(const TableRow& table, const Program& program, double prior, RowInput& row) {
+// `values` is null when they were not read.
+void fill_row(const double* values, const Program& program, double prior, RowInput& row) {
   row.hypothesis = program.hypothesis;
   row.shape = program.shape;
   row.value_count = program.value_count;
   row.dirichlet_count = program.dirichlet_count;
   row.prior = prior;
-  row.values_read = table.values_read;
-  if (!table.values_read) return;
-  row.values.assign(table.values, table.values + program.value_count);
+  row.values_read = values != nullptr;
+  if (values == nullptr) return;
+  row.values.assign(values, values + program.value_count);
+}
+
+void fill_row(const TableRow& table, const Program& program, double prior, RowInput& row) {
+  fill_row(table.values_read ? table.values : nullptr, program, prior, row);
 }
 
 OutputColumns columns_of(const Program& program, const RunOptions& opt) {
@@ -320,10 +326,46 @@ bool LineTables::resolve_names() {
   return true;
 }
 
+// The common line, a label and the values between single tabs (or commas)
+// with nothing to trim, unquote or refuse, read without splitting it into
+// fields first; what it reads is what the general path reads. False, with
+// row untouched, for any other line.
+bool LineTables::parse_plain(std::string_view line, RowInput& row) const {
+  if (separator_ == Separator::whitespace || report_ || label_only_ || layout_.by_columns ||
+      !labelled_) {
+    return false;
+  }
+  const char separator = separator_ == Separator::tab ? '\t' : ',';
+  while (!line.empty() && (line.back() == '\n' || line.back() == '\r')) line.remove_suffix(1);
+  for (const char c : {'"', ' ', '\r', separator == '\t' ? ',' : '\t'}) {
+    if (line.find(c) != std::string_view::npos) return false;
+  }
+  const auto n = static_cast<std::size_t>(program_.value_count);
+  std::size_t end = line.find(separator);
+  const std::string_view label = line.substr(0, end);
+  if (label.empty() || end == std::string_view::npos) return false;
+  double values[kMaxValues];
+  std::size_t count = 0;
+  while (end != std::string_view::npos) {
+    line.remove_prefix(end + 1);
+    end = line.find(separator);
+    const std::string_view field = line.substr(0, end);
+    if (count == n || field.empty() || !parse_decimal(field, values[count])) return false;
+    ++count;
+  }
+  if (count != n) return false;
+  fill_row(values, program_, opt_.prior, row);
+  append_field(row.leading, label);
+  row.leading += '\t';
+  row.name = label;
+  return true;
+}
+
 void LineTables::parse(const RawRecord& record, RowInput& row) const {
   row.leading.clear();
   row.name.clear();
   row.failure.clear();
+  if (!record.too_long && parse_plain(record.text, row)) return;
   if (record.too_long) {
     TableRow none;
     fill_row(none, program_, opt_.prior, row);
@@ -348,7 +390,6 @@ void LineTables::parse(const RawRecord& record, RowInput& row) const {
   }
   fill_row(table, program_, opt_.prior, row);
   row.failure = std::move(table.error);
-  if (table.has_label) row.name = table.label;
   if (report_ && name_index_ >= 0 && static_cast<std::size_t>(name_index_) < fields.size()) {
     row.name = fields[static_cast<std::size_t>(name_index_)].text;
   }
@@ -367,6 +408,8 @@ void LineTables::parse(const RawRecord& record, RowInput& row) const {
     }
     row.leading += '\t';
   }
+  // Messages name a report's row by its id, others by their label.
+  if (table.has_label && row.name.empty()) row.name = std::move(table.label);
 }
 
 std::string LineTables::header() const {

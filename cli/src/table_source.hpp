@@ -3,6 +3,7 @@
 // one table each, and the one table given on the command line.
 
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "options.hpp"
@@ -35,6 +36,7 @@ class LineTables final : public RowSource {
   bool names_wanted_columns(const std::vector<Field>& header) const;
   TableRow read_report(const std::vector<Field>& fields, std::string& leading) const;
   TableRow read_beside_label(const std::vector<Field>& fields) const;
+  bool parse_plain(std::string_view line, RowInput& row) const;
 
   LineReader lines_;
   const Program& program_;

@@ -3,16 +3,19 @@
 #include <poll.h>
 #include <sys/stat.h>
 
+#include <algorithm>
 #include <charconv>
 #include <cmath>
+#include <cstddef>
 #include <system_error>
+
+#include "number_text.hpp"
 
 namespace kavo::cli {
 
 void append_number(std::string& out, double value) {
-  char buf[32];
-  const auto res = std::to_chars(buf, buf + sizeof buf, value);
-  out.append(buf, res.ptr);
+  char buf[kShortestBytes];
+  out.append(buf, write_shortest(buf, value));
 }
 
 void append_number(std::string& out, double value, std::chars_format format, int precision) {
@@ -23,16 +26,31 @@ void append_number(std::string& out, double value, std::chars_format format, int
 
 namespace {
 
+// Room for any number a result field holds, with what write_shortest
+// writes past its end.
+constexpr std::size_t kNumberRoom = kShortestBytes;
+
 // As "%e" prints it (six digits after the point, an exponent of at least
 // two digits), without printf's cost: both round the exact binary value.
-void append_e(std::string& out, double value) {
-  append_number(out, value, std::chars_format::scientific, 6);
+char* write_e(char* out, double value) { return write_scientific(out, value); }
+
+char* write_whole(char* out, long long value) {
+  return std::to_chars(out, out + kNumberRoom, value).ptr;
 }
 
 }  // namespace
 
 void append_field(std::string& out, std::string_view text) {
   static const char kHex[] = "0123456789abcdef";
+  // Most fields need neither quotes nor escapes: appended at once.
+  const auto plain = [](char ch) {
+    const auto c = static_cast<unsigned char>(ch);
+    return c >= 0x20 && c != '"' && c != 0x7f;
+  };
+  if (std::all_of(text.begin(), text.end(), plain)) {
+    out += text;
+    return;
+  }
   const bool quoted = text.find_first_of("\"\t\r\n") != std::string_view::npos;
   if (quoted) out += '"';
   for (const char ch : text) {
@@ -55,25 +73,54 @@ std::string tsv_field(std::string_view text) {
   return out;
 }
 
-void append_values(std::string& out, const double* values, int count, bool read) {
-  for (int i = 0; i < count; ++i) {
-    if (read) {
-      append_number(out, values[i]);
-    } else {
-      out += "NA";
-    }
-    out += '\t';
+namespace {
+
+// Numbers each followed by a tab, a few at a time through one buffer, so
+// that a row's values are appended at once.
+class TabbedNumbers {
+ public:
+  explicit TabbedNumbers(std::string& out) : out_(out) {}
+  ~TabbedNumbers() { flush(); }
+  TabbedNumbers(const TabbedNumbers&) = delete;
+  TabbedNumbers& operator=(const TabbedNumbers&) = delete;
+  void add(double value) {
+    if (end_ + kNumberRoom + 1 > buf_ + sizeof buf_) flush();
+    end_ = write_shortest(end_, value);
+    *end_++ = '\t';
   }
+  void flush() {
+    out_.append(buf_, end_);
+    end_ = buf_;
+  }
+
+ private:
+  std::string& out_;
+  char buf_[8 * (kNumberRoom + 1)];
+  char* end_ = buf_;
+};
+
+}  // namespace
+
+void append_values(std::string& out, const double* values, int count, bool read) {
+  if (!read) {
+    for (int i = 0; i < count; ++i) out += "NA\t";
+    return;
+  }
+  TabbedNumbers numbers(out);
+  for (int i = 0; i < count; ++i) numbers.add(values[i]);
 }
 
 void append_echo(std::string& out, const RowInput& row) {
   out += row.leading;
   if (!row.echoed) return;
-  append_values(out, row.values.data(), row.value_count, row.values_read);
-  if (row.prior != 0.0) {
-    append_number(out, row.prior);
-    out += '\t';
+  if (!row.values_read) {
+    append_values(out, nullptr, row.value_count, false);
+    if (row.prior != 0.0) append_values(out, &row.prior, 1, true);
+    return;
   }
+  TabbedNumbers numbers(out);
+  for (int i = 0; i < row.value_count; ++i) numbers.add(row.values[static_cast<std::size_t>(i)]);
+  if (row.prior != 0.0) numbers.add(row.prior);
 }
 
 std::string header_line(const OutputColumns& columns) {
@@ -111,29 +158,27 @@ void append_result(std::string& out, const Result* result) {
     return;
   }
   // A method's figures carry every digit (the shortest text that reads back
-  // to the same double) or its own accuracy, in the programs' "%e".
+  // to the same double) or its own accuracy, in the programs' "%e". The
+  // fields are written into one buffer and appended once.
   const bool full_digits = describe_method(result->method).full_digits;
-  const auto figure = [&](std::string& text, double value) {
-    if (full_digits) {
-      append_number(text, value);
-    } else {
-      append_e(text, value);
-    }
+  char buf[7 * (kNumberRoom + 1)];
+  char* end = buf;
+  const auto figure = [&](double value) {
+    end = full_digits ? write_shortest(end, value) : write_e(end, value);
+    *end++ = '\t';
   };
-  figure(out, result->evidence);
-  out += '\t';
-  out += std::to_string(result->draws);
-  out += '\t';
-  append_e(out, result->error);
-  out += '\t';
-  figure(out, result->log10_evidence);
-  out += '\t';
-  figure(out, result->sev);
-  out += '\t';
-  append_number(out, result->g2);
-  out += '\t';
-  out += std::to_string(result->df);
-  out += '\n';
+  figure(result->evidence);
+  end = write_whole(end, result->draws);
+  *end++ = '\t';
+  end = write_e(end, result->error);
+  *end++ = '\t';
+  figure(result->log10_evidence);
+  figure(result->sev);
+  end = write_shortest(end, result->g2);
+  *end++ = '\t';
+  end = write_whole(end, result->df);
+  *end++ = '\n';
+  out.append(buf, end);
 }
 
 namespace {
