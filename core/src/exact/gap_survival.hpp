@@ -79,13 +79,11 @@ inline constexpr NestedContour kNestedContours[] = {
 inline constexpr NestedContour kNestedTailContour = {{5.0, 0.13, 20}, 5.0};
 
 // A cell near 1 (c below kNearOneCell) slows the first contour's coarser
-// rule and the transform's decay along it: on the fixed-shape benchmark sets
-// 38 of 360 such tables missed the target with it and took the halved
-// contour too (37 evaluations), against 2 of 536 without. A finer step
-// reaching further (23 evaluations): 4 of 360 miss, and their halved
-// contours settle.
+// rule: on the fixed-shape benchmark sets 38 of 360 such tables missed the
+// target with it and took the halved contour too (37 evaluations), against
+// 2 of 536 without. Half a node finer from the start (21), 4 of 360 miss.
 inline constexpr double kNearOneCell = 0.1;
-inline constexpr NestedContour kNestedNearOneContour = {{2.5, 0.16, 22}, 2.0};
+inline constexpr NestedContour kNestedNearOneContour = {{2.5, 0.16, 20}, 2.0};
 
 // Every nested contour, for their nodes computed once.
 inline constexpr const NestedContour* kAllNestedContours[] = {
@@ -118,10 +116,12 @@ struct GapSurvival {
 
 // The contour of half a nested contour's step on the same parabola, for the
 // rare table the nested one leaves short of the target: its even nodes are
-// the nested contour's, so it costs as many evaluations again, and its error
-// is smaller than the nested one's by exp(-2 pi / step) in theory (15 decades
-// or more).
-inline constexpr Contour halved(const Contour& c) { return {c.mu_y, c.step / 2.0, 2 * c.nodes}; }
+// the nested contour's, so it costs as many evaluations again and four more,
+// and its error is smaller than the nested one's by exp(-2 pi / step) in
+// theory (15 decades or more). The four reach two of the nested steps
+// further, for a transform that decays slower than the nested contour's
+// truncation allowed (a cell near 1).
+inline constexpr Contour halved(const Contour& c) { return {c.mu_y, c.step / 2.0, 2 * c.nodes + 4}; }
 
 // A complex number that default construction leaves unset, unlike
 // std::complex: a node's terms are written before they are read, and zeroing
