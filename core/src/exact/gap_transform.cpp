@@ -36,7 +36,7 @@ T cell_term(double c, double delta, T w) {
 }
 
 // A product of many factors kept as a complex number and a power of 2, so
-// that one logarithm serves them all (modulo 2 pi i).
+// that one logarithm serves them all (modulo 2 pi i), and two products one.
 class Product {
  public:
   void times(std::complex<double> z) {
@@ -50,8 +50,17 @@ class Product {
       exponent_ += e;
     }
   }
-  std::complex<double> log() const {
-    return used_ ? exact::log(value_) + exponent_ * std::numbers::ln2 : 0.0;
+  // ln(this / other), with one complex logarithm; both values lie within
+  // 1e-150 .. 1e150, so their product does not overflow. size: the sizes of
+  // the parts summed, for their rounding.
+  std::complex<double> log_over(const Product& other, double& size) const {
+    const std::complex<double> v = other.value_;
+    const std::complex<double> ratio = value_ * std::complex<double>(v.real(), -v.imag());
+    const std::complex<double> log_ratio = used_ || other.used_ ? exact::log(ratio) : 0.0;
+    const double log_norm = other.used_ ? std::log(std::norm(v)) : 0.0;
+    const double powers = (exponent_ - other.exponent_) * std::numbers::ln2;
+    size = std::fabs(log_ratio.real()) + std::fabs(log_ratio.imag()) + std::fabs(log_norm) + std::fabs(powers);
+    return log_ratio - log_norm + powers;
   }
 
  private:
@@ -99,6 +108,10 @@ std::complex<double> log_of(std::complex<double> z) { return log(z); }
 
 }  // namespace
 
+
+struct GapTransform::Shifts {
+  Product cells, wholes;
+};
 
 GapTransform::GapTransform(std::span<const double> a, std::span<const int> blocks) {
   double smallest_inverse = 0.0;
@@ -232,7 +245,8 @@ void GapTransform::expand(double smallest_modulus) {
 }
 
 template <class T>
-T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series, double* sizes) const {
+T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series, double* sizes,
+                          Shifts* shifts) const {
   const T wb = b.shift == 0.0 ? w : w + b.shift;
   const T inverse = inverse_of(wb);
   const T log_wb = b.shift == 0.0 ? log_w : log_of(wb);
@@ -243,21 +257,14 @@ T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series, double*
     for (int i = b.first; i < b.first + direct; ++i) sum += cell_term(cells_[i].c, cells_[i].delta, wb, inverse);
     sum -= cell_term(b.whole.c, b.whole.delta, wb, inverse);
   } else {
-    Product products, whole_products;
     for (int i = b.first; i < b.first + direct; ++i) {
       const Cell& c = cells_[i];
-      sum += contour_term(c.c, c.delta, c.log_c, wb, inverse, log_wb, products, sizes, precision_);
+      sum += contour_term(c.c, c.delta, c.log_c, wb, inverse, log_wb, shifts->cells, sizes, precision_);
     }
     if (!(series && b.whole_in_series)) {
-      sum -= contour_term(b.whole.c, b.whole.delta, b.whole.log_c, wb, inverse, log_wb, whole_products, sizes,
+      sum -= contour_term(b.whole.c, b.whole.delta, b.whole.log_c, wb, inverse, log_wb, shifts->wholes, sizes,
                           precision_);
-      const std::complex<double> whole_log = whole_products.log();
-      if (sizes != nullptr) *sizes += size_of(whole_log);
-      sum += whole_log;
     }
-    const std::complex<double> cells_log = products.log();
-    if (sizes != nullptr) *sizes += size_of(cells_log);
-    sum -= cells_log;
   }
   if (series) {
     const double* p = series_[b.series];
@@ -271,14 +278,20 @@ T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series, double*
 std::complex<double> GapTransform::log_at(std::complex<double> w, std::complex<double> log_w,
                                           double* sizes) const {
   std::complex<double> sum = 0.0;
-  for (int j = 0; j < block_count_; ++j) sum += block_log(blocks_[j], w, log_w, true, sizes);
-  return sum;
+  Shifts shifts;
+  for (int j = 0; j < block_count_; ++j) sum += block_log(blocks_[j], w, log_w, true, sizes, &shifts);
+  // ln Gamma(z) = ln Gamma(z + n) - ln(z ... (z + n - 1)): the cells' shifts
+  // divide, the blocks' multiply.
+  double size = 0.0;
+  const std::complex<double> shifted = shifts.wholes.log_over(shifts.cells, size);
+  if (sizes != nullptr) *sizes += size;
+  return sum + shifted;
 }
 
 double GapTransform::log_at(double w) const {
   double sum = 0.0;
   const double log_w = std::log(w);
-  for (int j = 0; j < block_count_; ++j) sum += block_log(blocks_[j], w, log_w, false, nullptr);
+  for (int j = 0; j < block_count_; ++j) sum += block_log(blocks_[j], w, log_w, false, nullptr, nullptr);
   return sum;
 }
 

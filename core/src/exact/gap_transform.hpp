@@ -109,8 +109,11 @@ class GapTransform {
     double constant;       // K_b
     Cell whole;            // C and Delta
   };
+  // The products of the small arguments' shifts at a node, cells' and
+  // blocks' apart, whose one logarithm serves every block.
+  struct Shifts;
   template <class T>
-  T block_log(const Block& b, T w, T log_w, bool use_series, double* sizes) const;
+  T block_log(const Block& b, T w, T log_w, bool use_series, double* sizes, Shifts* shifts) const;
 
   Cell cells_[kMaxCells];
   Block blocks_[kMaxCells];
