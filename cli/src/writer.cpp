@@ -30,10 +30,6 @@ namespace {
 // writes past its end.
 constexpr std::size_t kNumberRoom = kShortestBytes;
 
-// As "%e" prints it (six digits after the point, an exponent of at least
-// two digits), without printf's cost: both round the exact binary value.
-char* write_e(char* out, double value) { return write_scientific(out, value); }
-
 char* write_whole(char* out, long long value) {
   return std::to_chars(out, out + kNumberRoom, value).ptr;
 }
@@ -164,13 +160,13 @@ void append_result(std::string& out, const Result* result) {
   char buf[7 * (kNumberRoom + 1)];
   char* end = buf;
   const auto figure = [&](double value) {
-    end = full_digits ? write_shortest(end, value) : write_e(end, value);
+    end = full_digits ? write_shortest(end, value) : write_scientific(end, value);
     *end++ = '\t';
   };
   figure(result->evidence);
   end = write_whole(end, result->draws);
   *end++ = '\t';
-  end = write_e(end, result->error);
+  end = write_scientific(end, result->error);
   *end++ = '\t';
   figure(result->log10_evidence);
   figure(result->sev);

@@ -24,7 +24,7 @@ constexpr double kSmallestTail = 1e-250;
 // 50-digit values of the same function (Boost.Multiprecision) for shapes up
 // to 2e7 and points down to values of 1e-300. With both shapes of 2 or more
 // it grows with their sum: below (1e-14 + 1e-16 (a + b)) (1 + |ln I| / 50)
-// in 20,000 draws, counted with |ln I| / 30. With a shape below 2 it does
+// in 10,000 draws, counted with |ln I| / 30. With a shape below 2 it does
 // not grow with the other one: below 12 eps (1 + |ln I|) in 500,000 draws,
 // counted as 64.
 double ibeta_relative_error(double a1, double a2, double value) {

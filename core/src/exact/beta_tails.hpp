@@ -17,7 +17,8 @@ namespace kavo::exact {
 
 // Empty when the closed form cannot promise the tolerance (parameters above
 // about 1e7, where the incomplete beta function loses digits, or an evidence
-// below 1e-300 with both cells above 1); the contour then takes the table.
+// below 1e-250 with both cells above 1, an end beyond the double range); the
+// contour then takes the table.
 // point: the hypothesis point's first cell, normalised (p1 / (p1 + p2)).
 std::optional<ExactEvidence> beta_tails(double a1, double a2, double point, double gap,
                                         double gap_error, double tolerance);

@@ -108,8 +108,7 @@ std::complex<double> binet(std::complex<double> z) {
 
 double binet(double x) {
   if (x >= 10.0) return stirling_series(x, x * x);
-  const double half_log_2pi = 0.5 * std::log(2.0 * std::numbers::pi);
-  return boost::math::lgamma(x, BoostPolicy()) - (x - 0.5) * std::log(x) + x - half_log_2pi;
+  return boost::math::lgamma(x, BoostPolicy()) - (x - 0.5) * std::log(x) + x - kHalfLog2Pi;
 }
 
 }  // namespace kavo::exact

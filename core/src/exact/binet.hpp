@@ -5,7 +5,9 @@
 // every log-gamma difference as Stirling's leading terms, which it cancels
 // analytically, plus these remainders.
 
+#include <cmath>
 #include <complex>
+#include <numbers>
 
 namespace kavo::exact {
 
@@ -15,6 +17,9 @@ std::complex<double> binet(std::complex<double> z);
 
 // For real x > 0.
 double binet(double x);
+
+// ln(2 pi) / 2, Stirling's constant term.
+inline const double kHalfLog2Pi = 0.5 * std::log(2.0 * std::numbers::pi);
 
 // Stirling's series B(z) ~ sum_k kStirling[k] / z^(2k + 1), from the
 // Bernoulli numbers B_2 .. B_16.

@@ -69,38 +69,36 @@ class Product {
   int exponent_ = 0;
 };
 
+double size_of(std::complex<double> z) { return std::fabs(z.real()) + std::fabs(z.imag()); }
+
 // The same on the contour. Where |z| is too small for Stirling's series
 // alone, the term is ln Gamma(z) + z - ln(2 pi) / 2 - (z - 1/2) ln(c w):
 // ln w is the node's, the logarithms of z and of 1 + delta / w that the
-// general form would take are not needed, and the shift's product goes into
-// products, whose logarithm the caller subtracts.
-double size_of(std::complex<double> z) { return std::fabs(z.real()) + std::fabs(z.imag()); }
-
-const double kHalfLog2Pi = 0.5 * std::log(2.0 * std::numbers::pi);
-
+// general form would take are not needed. Near z = 1 ln Gamma(z) is its
+// Taylor series; elsewhere the shift's product goes into products, whose
+// logarithm the caller subtracts. sizes gathers the parts' sizes for their
+// rounding.
 std::complex<double> contour_term(double c, double delta, double log_c, std::complex<double> w,
                                   std::complex<double> inverse_w, std::complex<double> log_w,
                                   Product& products, double* sizes, SeriesPrecision precision) {
   const std::complex<double> z = c * (w + delta);
   const double m2 = z.real() * z.real() + z.imag() * z.imag();
   const std::complex<double> near_one(z.real() - 1.0, z.imag());
+  std::complex<double> log_gamma;  // ln Gamma(z) + z - ln(2 pi) / 2, less any shift's logarithm
   if (std::norm(near_one) <= kNearOne * kNearOne) {
-    const std::complex<double> power = (z - 0.5) * (log_c + log_w);
-    const std::complex<double> log_gamma = log_gamma_near_one(near_one) + z - kHalfLog2Pi;
-    if (sizes != nullptr) *sizes += size_of(log_gamma) + size_of(power);
-    return log_gamma - power;
-  }
-  if (!stirling_accurate(z.real(), m2, precision)) {
+    log_gamma = log_gamma_near_one(near_one) + z - kHalfLog2Pi;
+  } else if (!stirling_accurate(z.real(), m2, precision)) {
     std::complex<double> product;
-    const std::complex<double> partial = log_gamma_plus(z, product, precision);
+    log_gamma = log_gamma_plus(z, product, precision);
     products.times(product);
-    const std::complex<double> power = (z - 0.5) * (log_c + log_w);
-    if (sizes != nullptr) *sizes += size_of(partial) + size_of(power);
-    return partial - power;
+  } else {
+    const std::complex<double> b = stirling_series(z, m2, precision);
+    if (delta == 0.0) return b;
+    return (z - 0.5) * log1p_of(delta * inverse_w) + b;
   }
-  const std::complex<double> b = stirling_series(z, m2, precision);
-  if (delta == 0.0) return b;
-  return (z - 0.5) * log1p_of(delta * inverse_w) + b;
+  const std::complex<double> power = (z - 0.5) * (log_c + log_w);
+  if (sizes != nullptr) *sizes += size_of(log_gamma) + size_of(power);
+  return log_gamma - power;
 }
 
 double log_of(double x) { return std::log(x); }
