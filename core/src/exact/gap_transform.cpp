@@ -39,6 +39,11 @@ T cell_term(double c, double delta, T w) {
 // that one logarithm serves them all (modulo 2 pi i), and two products one.
 class Product {
  public:
+  void times(const Product& other) {
+    if (!other.used_) return;
+    exponent_ += other.exponent_;
+    times(other.value_);
+  }
   void times(std::complex<double> z) {
     used_ = true;
     value_ *= z;
@@ -78,9 +83,11 @@ double size_of(std::complex<double> z) { return std::fabs(z.real()) + std::fabs(
 // Taylor series; elsewhere the shift's product goes into products, whose
 // logarithm the caller subtracts. sizes gathers the parts' sizes for their
 // rounding.
-std::complex<double> contour_term(double c, double delta, double log_c, std::complex<double> w,
-                                  std::complex<double> inverse_w, std::complex<double> log_w,
-                                  Product& products, double* sizes, SeriesPrecision precision) {
+[[gnu::always_inline]] inline std::complex<double> contour_term(double c, double delta, double log_c,
+                                                                std::complex<double> w,
+                                                                std::complex<double> inverse_w,
+                                                                std::complex<double> log_w, Product& products,
+                                                                double* sizes, SeriesPrecision precision) {
   const std::complex<double> z = c * (w + delta);
   const double m2 = z.real() * z.real() + z.imag() * z.imag();
   const std::complex<double> near_one(z.real() - 1.0, z.imag());
@@ -99,6 +106,21 @@ std::complex<double> contour_term(double c, double delta, double log_c, std::com
   const std::complex<double> power = (z - 0.5) * (log_c + log_w);
   if (sizes != nullptr) *sizes += size_of(log_gamma) + size_of(power);
   return log_gamma - power;
+}
+
+// The same for weight equal cells, evaluated once. Kept out of line, and
+// contour_term and block_log inlined, so that the common loop stays as fast.
+[[gnu::noinline]] std::complex<double> weighted_contour_term(double c, double delta, double log_c, int weight,
+                                                           std::complex<double> w,
+                                                           std::complex<double> inverse_w,
+                                                           std::complex<double> log_w, Product& products,
+                                                           double* sizes, SeriesPrecision precision) {
+  Product product;
+  double size = 0.0;
+  const std::complex<double> term = contour_term(c, delta, log_c, w, inverse_w, log_w, product, &size, precision);
+  for (int k = 0; k < weight; ++k) products.times(product);
+  if (sizes != nullptr) *sizes += weight * size;
+  return static_cast<double>(weight) * term;
 }
 
 double log_of(double x) { return std::log(x); }
@@ -138,15 +160,16 @@ GapTransform::GapTransform(std::span<const double> a, std::span<const int> block
           continue;
         }
         const double delta = c == c_max ? 0.0 : 1.0 / c - inv_max;
-        cells_[positive++] = {c, delta, std::log(c)};
+        cells_[positive++] = {c, delta, std::log(c), 1};
         smallest_c_ = std::min(smallest_c_, c);
         const double term = cell_term(c, delta, beta_b);
         constant -= term;
         magnitude += std::fabs(term);
       }
       b.count = positive - b.first;
+      b.direct = b.single = b.distinct = b.count;
       series_error_ += kCoarseSeriesError * (b.count + 1);
-      b.whole = {c_sum, static_cast<double>(size) / c_sum - inv_max, std::log(c_sum)};
+      b.whole = {c_sum, static_cast<double>(size) / c_sum - inv_max, std::log(c_sum), 1};
       const double whole = cell_term(b.whole.c, b.whole.delta, beta_b);
       constant += whole;
       magnitude += std::fabs(whole);
@@ -164,6 +187,32 @@ GapTransform::GapTransform(std::span<const double> a, std::span<const int> block
   // beta_b - beta from the reciprocals, so that a small difference stays exact.
   beta_ = 1.0 + smallest_inverse;
   for (int j = 0; j < block_count_; ++j) blocks_[j].shift -= smallest_inverse;
+}
+
+void GapTransform::group_equal(Block& b) {
+  // The values that occur once, then the others, each weighted by its count,
+  // then a copy of those for every repeat: the block keeps the same cells.
+  Cell* cells = cells_ + b.first;
+  Cell distinct[kMaxCells];
+  int n = 0;
+  for (int i = 0; i < b.direct; ++i) {
+    int j = 0;
+    while (j < n && distinct[j].c != cells[i].c) ++j;
+    if (j == n) distinct[n++] = {cells[i].c, cells[i].delta, cells[i].log_c, 0};
+    ++distinct[j].weight;
+  }
+  int at = 0;
+  for (int j = 0; j < n; ++j) {
+    if (distinct[j].weight == 1) cells[at++] = distinct[j];
+  }
+  b.single = at;
+  for (int j = 0; j < n; ++j) {
+    if (distinct[j].weight > 1) cells[at++] = distinct[j];
+  }
+  b.distinct = at;
+  for (int j = 0; j < n; ++j) {
+    for (int k = 1; k < distinct[j].weight; ++k) cells[at++] = distinct[j];
+  }
 }
 
 void GapTransform::expand(double smallest_modulus) {
@@ -240,11 +289,12 @@ void GapTransform::expand(double smallest_modulus) {
     for (const Cell* c = split; c != first + b.count; ++c) add(*c, 1.0);
     if (b.whole_in_series) add(b.whole, -1.0);
   }
+  for (int j = 0; j < block_count_; ++j) group_equal(blocks_[j]);
 }
 
 template <class T>
-T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series, double* sizes,
-                          Shifts* shifts) const {
+[[gnu::always_inline]] inline T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series,
+                                                        double* sizes, Shifts* shifts) const {
   const T wb = b.shift == 0.0 ? w : w + b.shift;
   const T inverse = inverse_of(wb);
   const T log_wb = b.shift == 0.0 ? log_w : log_of(wb);
@@ -255,9 +305,14 @@ T GapTransform::block_log(const Block& b, T w, T log_w, bool use_series, double*
     for (int i = b.first; i < b.first + direct; ++i) sum += cell_term(cells_[i].c, cells_[i].delta, wb, inverse);
     sum -= cell_term(b.whole.c, b.whole.delta, wb, inverse);
   } else {
-    for (int i = b.first; i < b.first + direct; ++i) {
+    for (int i = b.first; i < b.first + b.single; ++i) {
       const Cell& c = cells_[i];
       sum += contour_term(c.c, c.delta, c.log_c, wb, inverse, log_wb, shifts->cells, sizes, precision_);
+    }
+    for (int i = b.first + b.single; i < b.first + b.distinct; ++i) {
+      const Cell& c = cells_[i];
+      sum += weighted_contour_term(c.c, c.delta, c.log_c, c.weight, wb, inverse, log_wb, shifts->cells, sizes,
+                                   precision_);
     }
     if (!(series && b.whole_in_series)) {
       sum -= contour_term(b.whole.c, b.whole.delta, b.whole.log_c, wb, inverse, log_wb, shifts->wholes, sizes,

@@ -89,6 +89,7 @@ class GapTransform {
     double c;      // a - 1
     double delta;  // a / c - beta_b, >= 0
     double log_c;
+    int weight;    // on the contour: the block's equal cells this one stands for
   };
 
   // A series pays for itself even for one cell (with the block's own term):
@@ -101,6 +102,8 @@ class GapTransform {
   struct Block {
     int first, count;      // positive cells in cells_
     int direct;            // cells_[first, first + direct) outside the series
+    int single, distinct;  // of which the first single occur once, and up to
+                           // distinct, weighted, stand for the rest
     int series;            // its series in series_, or -1
     int terms;             // coefficients of 1 / w_b^0 .. ^(terms - 1)
     bool whole_in_series;
@@ -112,6 +115,9 @@ class GapTransform {
   // The products of the small arguments' shifts at a node, cells' and
   // blocks' apart, whose one logarithm serves every block.
   struct Shifts;
+  // Equal cells of a block have equal terms at every node: the direct ones
+  // are evaluated once, weighted (small counts repeat often).
+  void group_equal(Block& b);
   template <class T>
   T block_log(const Block& b, T w, T log_w, bool use_series, double* sizes, Shifts* shifts) const;
 
