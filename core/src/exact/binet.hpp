@@ -37,9 +37,10 @@ inline bool stirling_accurate(double real, double modulus_squared,
   const double from = precision == SeriesPrecision::full ? 130.0 : 49.0;
   return modulus_squared >= (real >= 0.0 ? from : 5.0 * from);
 }
-// Its sum, where it is accurate; modulus_squared is |z|^2.
-std::complex<double> stirling_series(std::complex<double> z, double modulus_squared,
-                                     SeriesPrecision precision = SeriesPrecision::full);
+// Its sum of all eight terms, where it is accurate at either precision
+// (there the terms still fall, so more of them only add accuracy);
+// modulus_squared is |z|^2.
+std::complex<double> stirling_series(std::complex<double> z, double modulus_squared);
 // ln Gamma(z) + z - ln(2 pi) / 2 (modulo 2 pi i), for small |z| off the
 // non-positive real axis: Stirling's series after shifting z up.
 std::complex<double> log_gamma_plus(std::complex<double> z);

@@ -99,7 +99,7 @@ double size_of(std::complex<double> z) { return std::fabs(z.real()) + std::fabs(
     log_gamma = log_gamma_plus(z, product, precision);
     products.times(product);
   } else {
-    const std::complex<double> b = stirling_series(z, m2, precision);
+    const std::complex<double> b = stirling_series(z, m2);
     if (delta == 0.0) return b;
     return (z - 0.5) * log1p_of(delta * inverse_w) + b;
   }
