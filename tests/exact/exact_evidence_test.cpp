@@ -233,6 +233,38 @@ TEST(LogGamma, TheSeriesNearOneMatchesStirlingsSeriesAfterShifts) {
   }
 }
 
+TEST(LogGamma, StirlingsSeriesHoldsFromWhereTheContourUsesIt) {
+  // On the boundary of where Stirling's series alone serves, at each
+  // precision and angle of the contour, against Binet's function carried
+  // down from z + 100 by its recurrence in long double:
+  // B(z) = B(z + 1) + (z + 1/2) ln(1 + 1 / z) - 1.
+  using kavo::exact::SeriesPrecision;
+  using Long = std::complex<long double>;
+  for (const auto precision : {SeriesPrecision::full, SeriesPrecision::coarse}) {
+    const double tolerance = precision == SeriesPrecision::full ? 3e-16 : kavo::exact::kCoarseSeriesError;
+    for (double degrees = -150.0; degrees <= 150.0; degrees += 2.5) {
+      // The smallest modulus at this angle that the series is trusted with.
+      double modulus = 1.0;
+      std::complex<double> z;
+      do {
+        modulus *= 1.001;
+        z = std::polar(modulus, degrees * std::numbers::pi / 180.0);
+      } while (!kavo::exact::stirling_accurate(z.real(), std::norm(z), precision));
+      const Long zl(z.real(), z.imag());
+      Long b = 0.0L;
+      for (int k = 99; k >= 0; --k) {
+        const Long x = zl + static_cast<long double>(k);
+        b += (x + 0.5L) * std::log(1.0L + 1.0L / x) - 1.0L;
+      }
+      const Long far = zl + 100.0L;
+      b += 1.0L / (12.0L * far) - 1.0L / (360.0L * far * far * far) + 1.0L / (1260.0L * std::pow(far, 5));
+      const std::complex<double> sum = kavo::exact::stirling_series(z, std::norm(z));
+      EXPECT_NEAR(sum.real(), static_cast<double>(b.real()), tolerance) << z;
+      EXPECT_NEAR(sum.imag(), static_cast<double>(b.imag()), tolerance) << z;
+    }
+  }
+}
+
 // --- Zero counts and the mode ------------------------------------------------
 
 TEST(ZeroCounts, TablesThroughTheModeGiveExactlyOne) {
