@@ -178,6 +178,13 @@ def tables():
                        (77626.346651070315, 77998.260474777955, 0.49877122281088293),
                        (2424, 2, 9.5849306604223224e-10), (2, 27, 0.99999999999999278)]:
         yield "proportion", (2,), [a1, a2, p0, 1 - p0]
+    # Two cells, a small whole shape beside a large one, where the incomplete
+    # beta function's error grows with the shapes' sum: the negative binomial
+    # sums.
+    for a1, a2, p0 in [(2, 61779, 4.38248e-05), (11, 81397, 0.000176397),
+                       (17, 6207903.7455283366, 2.1757150434568555e-06),
+                       (5788648.983392016, 7, 0.99999899536504422)]:
+        yield "proportion", (2,), [a1, a2, p0, 1 - p0]
 
 
 def main():

@@ -39,6 +39,62 @@ double tail_relative_error(double a1, double a2, double tail) {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
+// A whole-number shape n (a count under the uniform prior) makes Beta(n, b)
+// a negative binomial waiting time: with t_0 = (1 - x)^b and
+// t_(j+1) = t_j (b + j) x / (j + 1),
+//   P(X > x) = sum_(j < n) t_j,   P(X <= x) = sum_(j >= n) t_j,
+// sums of positive terms whose rounding grows with the count of terms and
+// with b |ln(1 - x)|, t_0's logarithm, where the incomplete beta function's
+// grows with a + b: the closed form then serves a small count beside one
+// of any size. Up to kLargestWholeShape, the sums cost less than the contour.
+constexpr double kLargestWholeShape = 100.0;
+constexpr int kMostWholeTerms = 2000;
+
+bool small_whole(double a) { return a <= kLargestWholeShape && a == std::floor(a); }
+
+struct WholeSum {
+  double mass = kNaN;
+  double relative_error = 1.0;
+};
+
+// The sum below n (beyond = false) or from n on (beyond = true), with
+// log_t0 = b ln(1 - x); its mass and relative error.
+WholeSum negative_binomial_sum(int n, double b, double x, double log_t0, bool beyond) {
+  constexpr int kRescale = 900;  // terms kept below 2^900 by scaling
+  double term = 1.0, sum = 0.0;
+  int scale = 0, j = 0;
+  const auto next = [&] {
+    term *= (b + j) * x / (j + 1);
+    ++j;
+    if (term > 0x1p900) {
+      term = std::ldexp(term, -kRescale);
+      sum = std::ldexp(sum, -kRescale);
+      scale += kRescale;
+    }
+  };
+  while (j < n) {
+    if (!beyond) sum += term;
+    next();
+  }
+  if (beyond) {
+    // The ratio (b + j) x / (j + 1) falls with j: once below 1, what is left
+    // is at most term ratio / (1 - ratio).
+    for (;;) {
+      sum += term;
+      const double ratio = (b + j) * x / (j + 1);
+      if (ratio < 1.0 && term * ratio <= 1e-17 * (1.0 - ratio) * sum) break;
+      if (j == kMostWholeTerms) return {};
+      next();
+    }
+  }
+  // Four roundings a step carried by each term, one a step by the sum, and
+  // the logarithms' own where the exponential takes them back.
+  const double log_sum = std::log(sum) + scale * std::numbers::ln2;
+  const double e = std::numeric_limits<double>::epsilon();
+  const double rounding = e * (5.0 * j + 3.0 * std::fabs(log_t0) + std::fabs(log_sum) + 16.0);
+  return {std::exp(log_sum + log_t0), rounding + (beyond ? 1e-17 : 0.0)};
+}
+
 struct Side {
   double q;           // the end's q (lower side) or 1 - q (upper side)
   double other;       // 1 - that, without cancellation
@@ -88,14 +144,25 @@ Side end_at(double c_total, double m, double point, int side) {
 // complement keeps: there the mass above the complement of Beta(b, a).
 struct Tail {
   double mass, density;
+  double relative_error;  // of the mass
 };
-Tail tail_below(double a, double b, const Side& end, const BoostPolicy& policy) {
-  if (!(end.q > 0.0 && end.other > 0.0 && std::isfinite(end.slope))) return {kNaN, kNaN};
+// With whole, by the negative binomial sums for a or b a small whole number.
+Tail tail_below(double a, double b, const Side& end, bool whole, const BoostPolicy& policy) {
+  if (!(end.q > 0.0 && end.other > 0.0 && std::isfinite(end.slope))) return {kNaN, kNaN, 1.0};
   const bool small = end.q <= 0.5;
-  const double mass = small ? boost::math::ibeta(a, b, end.q, policy) : boost::math::ibetac(b, a, end.other, policy);
   const double density = small ? boost::math::ibeta_derivative(a, b, end.q, policy)
                                : boost::math::ibeta_derivative(b, a, end.other, policy);
-  return {mass, density * end.q * end.other / end.slope};
+  const double per_gap = density * end.q * end.other / end.slope;
+  if (whole) {
+    // ln q and ln(1 - q), each from the smaller of the two
+    const double log_q = small ? std::log(end.q) : std::log1p(-end.other);
+    const double log_other = small ? std::log1p(-end.q) : std::log(end.other);
+    const WholeSum sum = small_whole(a) ? negative_binomial_sum(static_cast<int>(a), b, end.q, b * log_other, true)
+                                        : negative_binomial_sum(static_cast<int>(b), a, end.other, a * log_q, false);
+    return {sum.mass, per_gap, sum.relative_error};
+  }
+  const double mass = small ? boost::math::ibeta(a, b, end.q, policy) : boost::math::ibetac(b, a, end.other, policy);
+  return {mass, per_gap, tail_relative_error(a, b, mass)};
 }
 
 }  // namespace
@@ -125,12 +192,14 @@ std::optional<ExactEvidence> beta_tails(double a1, double a2, double point, doub
   }
   // Y is about a gamma variable of shape 1/2, the evidence about
   // erfc(sqrt(y)): where the incomplete beta function's own relative error
-  // would miss the tolerance at that evidence, the contour at once.
+  // would miss the tolerance at that evidence, the negative binomial sums
+  // for a small whole shape, or else the contour at once.
   const double rough = std::erfc(std::sqrt(gap));
-  if (!(a1 + a2 <= kLargestShapes) ||
-      ibeta_relative_error(a1, a2, rough) * rough > tolerance * std::min(1.0, 1e4 * rough)) {
-    return std::nullopt;
-  }
+  const bool incomplete_beta_serves =
+      a1 + a2 <= kLargestShapes &&
+      ibeta_relative_error(a1, a2, rough) * rough <= tolerance * std::min(1.0, 1e4 * rough);
+  const bool whole = !incomplete_beta_serves && (small_whole(a1) || small_whole(a2));
+  if (!incomplete_beta_serves && !whole) return std::nullopt;
   const double m = c1 / c_total;
   const int point_side = point < m ? -1 : +1;
   const auto end = [&](int side) {
@@ -140,15 +209,15 @@ std::optional<ExactEvidence> beta_tails(double a1, double a2, double point, doub
   double evidence = 0.0, density_sum = 0.0, ibeta_error = 0.0;
   // Each side with mass: none below a mode at 0 (c1 = 0), none above one at 1.
   if (c1 > 0.0) {
-    const Tail lo = tail_below(a1, a2, end(-1), policy);
+    const Tail lo = tail_below(a1, a2, end(-1), whole, policy);
     evidence += lo.mass;
-    ibeta_error += lo.mass * tail_relative_error(a1, a2, lo.mass);
+    ibeta_error += lo.mass * lo.relative_error;
     density_sum += lo.density;
   }
   if (c2 > 0.0) {
-    const Tail hi = tail_below(a2, a1, end(+1), policy);
+    const Tail hi = tail_below(a2, a1, end(+1), whole, policy);
     evidence += hi.mass;
-    ibeta_error += hi.mass * tail_relative_error(a1, a2, hi.mass);
+    ibeta_error += hi.mass * hi.relative_error;
     density_sum += hi.density;
   }
   // An end beyond the double range (Newton's method lost) or a tail too

@@ -4,7 +4,9 @@
 //   g(q) = C [m ln(m / q) + (1 - m) ln((1 - m) / (1 - q))],  m = c1 / C,
 // is below y*: an interval (q_lo, q_hi) around the mode. The evidence is the
 // Beta mass outside it, I_q_lo(a1, a2) + I_(1 - q_hi)(a2, a1), from Boost's
-// incomplete beta function: a closed form, faster than the contour. The
+// incomplete beta function, or for a small whole shape beside one too large
+// for it, from negative binomial sums: a closed form, faster than the
+// contour. The
 // hypothesis point itself is one end (its gap is y*); in log-odds x the gap
 // has slope C (q - m) and curvature C q (1 - q) > 0, so Newton's method finds
 // the other.
