@@ -100,6 +100,7 @@ struct Side {
   double other;       // 1 - that, without cancellation
   double slope;       // |dg/dx| there
   double log_odds;    // x
+  double rounding = 0.0;  // of a root found in x, in units of the gap
 };
 
 // The end on one side of the mode (side = -1 below, +1 above) where the gap
@@ -117,18 +118,22 @@ Side end_of(double c_total, double m, double m1, double y, int side) {
   const double xm = std::log(m / m1);
   const double spread = std::sqrt(2.0 * y / (c_total * m * m1));
   double x = xm + side * spread;
-  Side s{};
+  // q and 1 - q from x without cancellation.
+  const auto q_of = [](double x) { return 1.0 / (1.0 + std::exp(-x)); };
   for (int i = 0; i < 200; ++i) {
-    // q and 1 - q from x without cancellation.
-    const double q = 1.0 / (1.0 + std::exp(-x)), q1 = 1.0 / (1.0 + std::exp(x));
+    const double q = q_of(x), q1 = q_of(-x);
     const double g = c_total * (q * entropy_term(m / q) + q1 * entropy_term(m1 / q1));
-    const double slope = c_total * std::fabs(q - m);
-    s = side < 0 ? Side{q, q1, slope, x} : Side{q1, q, slope, x};
     const double step = (g - y) / (c_total * (q - m));
     x -= step;
     if (std::fabs(step) <= 1e-15 * std::max(1.0, std::fabs(x))) break;
   }
-  return s;
+  // The end at the last iterate, whose step was within x's rounding (the
+  // iterate before it could be 1e-15 |x| away: a relative 1e-12 of a tail
+  // whose gap is steep in x), and that rounding in units of the gap.
+  const double q = q_of(x), q1 = q_of(-x);
+  const double slope = c_total * std::fabs(q - m);
+  const double rounding = 4.0 * std::numeric_limits<double>::epsilon() * std::max(1.0, std::fabs(x)) * slope;
+  return side < 0 ? Side{q, q1, slope, x, rounding} : Side{q1, q, slope, x, rounding};
 }
 
 // The point's own end: its q (or 1 - q) and the gap's slope there. The
@@ -206,19 +211,23 @@ std::optional<ExactEvidence> beta_tails(double a1, double a2, double point, doub
     return side == point_side ? end_at(c_total, m, point, side) : end_of(c_total, m, c2 / c_total, gap, side);
   };
   const BoostPolicy policy;
-  double evidence = 0.0, density_sum = 0.0, ibeta_error = 0.0;
+  double evidence = 0.0, density_sum = 0.0, ibeta_error = 0.0, root_error = 0.0;
   // Each side with mass: none below a mode at 0 (c1 = 0), none above one at 1.
   if (c1 > 0.0) {
-    const Tail lo = tail_below(a1, a2, end(-1), whole, policy);
+    const Side e = end(-1);
+    const Tail lo = tail_below(a1, a2, e, whole, policy);
     evidence += lo.mass;
     ibeta_error += lo.mass * lo.relative_error;
     density_sum += lo.density;
+    root_error += lo.density * e.rounding;
   }
   if (c2 > 0.0) {
-    const Tail hi = tail_below(a2, a1, end(+1), whole, policy);
+    const Side e = end(+1);
+    const Tail hi = tail_below(a2, a1, e, whole, policy);
     evidence += hi.mass;
     ibeta_error += hi.mass * hi.relative_error;
     density_sum += hi.density;
+    root_error += hi.density * e.rounding;
   }
   // An end beyond the double range (Newton's method lost) or a tail too
   // small to trust: the contour instead.
@@ -231,7 +240,7 @@ std::optional<ExactEvidence> beta_tails(double a1, double a2, double point, doub
   // The incomplete beta function's own error; the ends moved by the gap's
   // rounding, each carrying its mass density per unit of gap; and the
   // roots' own rounding (a few units of x).
-  r.error = ibeta_error + density_sum * (gap_error + 8e-16 * gap);
+  r.error = ibeta_error + density_sum * (gap_error + 8e-16 * gap) + root_error;
   if (!(r.error <= tolerance * std::min(1.0, 1e4 * r.evidence))) return std::nullopt;
   r.status = ExactStatus::ok;
   return r;
