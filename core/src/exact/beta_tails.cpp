@@ -103,6 +103,11 @@ struct Side {
   double rounding = 0.0;  // of a root found in x, in units of the gap
 };
 
+// The end at q (1 - q is q1) on one side of the mode, as Side holds it.
+Side oriented(int side, double q, double q1, double slope, double x, double rounding = 0.0) {
+  return side < 0 ? Side{q, q1, slope, x, rounding} : Side{q1, q, slope, x, rounding};
+}
+
 // The end on one side of the mode (side = -1 below, +1 above) where the gap
 // reaches y: Newton's method in x from the quadratic guess; the gap is
 // convex in x, so after the first step every iterate lies beyond the root
@@ -133,15 +138,14 @@ Side end_of(double c_total, double m, double m1, double y, int side) {
   const double q = q_of(x), q1 = q_of(-x);
   const double slope = c_total * std::fabs(q - m);
   const double rounding = 4.0 * std::numeric_limits<double>::epsilon() * std::max(1.0, std::fabs(x)) * slope;
-  return side < 0 ? Side{q, q1, slope, x, rounding} : Side{q1, q, slope, x, rounding};
+  return oriented(side, q, q1, slope, x, rounding);
 }
 
 // The point's own end: its q (or 1 - q) and the gap's slope there. The
 // point is exact, and so is 1 - point where it is 1/2 or more.
 Side end_at(double c_total, double m, double point, int side) {
   const double q = point, q1 = 1.0 - point;
-  const double slope = c_total * std::fabs(q - m), x = std::log(q / q1);
-  return side < 0 ? Side{q, q1, slope, x} : Side{q1, q, slope, x};
+  return oriented(side, q, q1, c_total * std::fabs(q - m), std::log(q / q1));
 }
 
 // The Beta(a, b) mass below an end and its density per unit of gap. Near 1
@@ -211,24 +215,20 @@ std::optional<ExactEvidence> beta_tails(double a1, double a2, double point, doub
     return side == point_side ? end_at(c_total, m, point, side) : end_of(c_total, m, c2 / c_total, gap, side);
   };
   const BoostPolicy policy;
-  double evidence = 0.0, density_sum = 0.0, ibeta_error = 0.0, root_error = 0.0;
+  double evidence = 0.0, density_sum = 0.0, mass_error = 0.0, root_error = 0.0;
+  // The mass beyond one end: Beta(a, b) below it, the first cell's shapes
+  // below the mode and the second's, swapped, above it.
+  const auto add_tail = [&](double a, double b, int side) {
+    const Side e = end(side);
+    const Tail t = tail_below(a, b, e, whole, policy);
+    evidence += t.mass;
+    mass_error += t.mass * t.relative_error;
+    density_sum += t.density;
+    root_error += t.density * e.rounding;
+  };
   // Each side with mass: none below a mode at 0 (c1 = 0), none above one at 1.
-  if (c1 > 0.0) {
-    const Side e = end(-1);
-    const Tail lo = tail_below(a1, a2, e, whole, policy);
-    evidence += lo.mass;
-    ibeta_error += lo.mass * lo.relative_error;
-    density_sum += lo.density;
-    root_error += lo.density * e.rounding;
-  }
-  if (c2 > 0.0) {
-    const Side e = end(+1);
-    const Tail hi = tail_below(a2, a1, e, whole, policy);
-    evidence += hi.mass;
-    ibeta_error += hi.mass * hi.relative_error;
-    density_sum += hi.density;
-    root_error += hi.density * e.rounding;
-  }
+  if (c1 > 0.0) add_tail(a1, a2, -1);
+  if (c2 > 0.0) add_tail(a2, a1, +1);
   // An end beyond the double range (Newton's method lost) or a tail too
   // small to trust: the contour instead.
   if (!(evidence >= kSmallestTail) || !std::isfinite(evidence) || !std::isfinite(density_sum)) {
@@ -237,10 +237,10 @@ std::optional<ExactEvidence> beta_tails(double a1, double a2, double point, doub
   ExactEvidence r;
   r.evidence = std::min(evidence, 1.0);
   r.log10_evidence = std::log10(r.evidence);
-  // The incomplete beta function's own error; the ends moved by the gap's
-  // rounding, each carrying its mass density per unit of gap; and the
-  // roots' own rounding (a few units of x).
-  r.error = ibeta_error + density_sum * (gap_error + 8e-16 * gap) + root_error;
+  // The tails' own error (the incomplete beta function's or the sums'); the
+  // ends moved by the gap's rounding, each carrying its mass density per
+  // unit of gap; and the roots' own rounding (a few units of x).
+  r.error = mass_error + density_sum * (gap_error + 8e-16 * gap) + root_error;
   if (!(r.error <= tolerance * std::min(1.0, 1e4 * r.evidence))) return std::nullopt;
   r.status = ExactStatus::ok;
   return r;
